@@ -1,0 +1,31 @@
+#pragma once
+// The print system (CUPS on Linux): installed printers, the user's default
+// printer, and print jobs.
+#include <QString>
+#include <QStringList>
+
+namespace quendrel::platform {
+
+enum class JobState { Pending, Finished, Failed, Unknown };
+
+class PrintSystem {
+public:
+    virtual ~PrintSystem() = default;
+    // Device names of the installed printers in the order the print system lists
+    // them. A device name is the printer's description, or its queue name when it
+    // has none. Throws Failure when the print system cannot be asked.
+    virtual QStringList printerDeviceNames() = 0;
+    // Device name of the current user's default printer; throws Failure when there
+    // is none or it cannot be read. The message carries an error number.
+    virtual QString defaultPrinterDeviceName() = 0;
+    // Makes the printer with that device name the current user's default.
+    // Gives false on any failure.
+    virtual bool setDefaultPrinter(const QString& deviceName) = 0;
+    // Submits a PDF file to the default printer as one job; gives its id.
+    // Throws Failure when the job cannot be submitted.
+    virtual int submitPdfToDefault(const QString& pdfPath, const QString& title) = 0;
+    virtual JobState jobState(int jobId) = 0;
+    virtual void cancelJob(int jobId) = 0;
+};
+
+}  // namespace quendrel::platform

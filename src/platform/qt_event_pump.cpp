@@ -1,0 +1,33 @@
+#include "qt_event_pump.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+
+namespace quendrel::platform {
+
+void QtEventPump::processEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtEventPump::waitForEvents(int milliseconds) {
+    // Sleeps in the event loop until something arrives or the time is up, so a
+    // waiting run uses no CPU while the window stays responsive.
+    if (milliseconds <= 0) {
+        processEvents();
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    loop.processEvents(QEventLoop::AllEvents);
+}
+
+void QtEventPump::sleepBlocking(int milliseconds) { QThread::msleep(milliseconds); }
+
+long long QtEventPump::steadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace quendrel::platform

@@ -1,0 +1,132 @@
+#pragma once
+// Scripted stand-ins for every platform interface. A test sets up answers,
+// runs the code, and reads back what was asked and shown.
+#include "platform/failure.h"
+#include "platform/platform.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace quendrel::testing {
+
+struct ShownBox {
+    enum Kind { Message, Warning, Input, OpenFile, Folder } kind;
+    QString text;     // message text, prompt or title
+    QString caption;  // caption, or the start folder of a folder chooser
+};
+
+class FakeDialogs : public platform::Dialogs {
+public:
+    std::vector<ShownBox> shown;
+    std::deque<QString> answers;  // for input, open-file and folder dialogs, in order
+    // Called while a box is open, as a user would act before pressing OK.
+    std::function<void(const ShownBox&)> onShow;
+
+    void message(const QString& text, const QString& caption) override;
+    void warning(const QString& text, const QString& caption) override;
+    QString inputText(const QString& prompt, const QString& caption) override;
+    QString openFileName(const QString& title, const QStringList& filters) override;
+    QString folderName(const QString& title, const QString& startFolder) override;
+
+    QStringList filtersAsked;
+    std::vector<ShownBox> boxesOf(ShownBox::Kind kind) const;
+
+private:
+    QString record(ShownBox box);
+};
+
+class FakeSettings : public platform::SettingsBackend {
+public:
+    std::map<QString, QString> values;
+    std::vector<std::pair<QString, QString>> writes;  // every write, in order
+    bool failWrites = false;
+    std::optional<QString> read(const QString& key) override;
+    void write(const QString& key, const QString& value) override;
+};
+
+class FakeDesktop : public platform::Desktop {
+public:
+    QString program = QStringLiteral("/opt/quendrel");
+    QString desktop = QStringLiteral("/home/user/Desktop");
+    double clock = 3600.0;
+    QStringList opened;
+    bool failOpen = false;
+    QString programFolder() override { return program; }
+    QString desktopFolder() override { return desktop; }
+    void openInBrowser(const QString& address) override;
+    double secondsSinceMidnight() override { return clock; }
+};
+
+// Time moves only when the code under test waits or sleeps.
+class FakeEventPump : public platform::EventPump {
+public:
+    long long now = 0;
+    int processed = 0;
+    long long blockedMs = 0;
+    std::function<void()> onProcess;  // runs as a pending event would
+    void processEvents() override;
+    void waitForEvents(int milliseconds) override;
+    void sleepBlocking(int milliseconds) override;
+    long long steadyMilliseconds() override { return now; }
+};
+
+class FakePrintSystem : public platform::PrintSystem {
+public:
+    QStringList devices;
+    bool unreachable = false;
+    QString defaultDevice;
+    bool defaultUnreadable = false;
+    bool refuseDefault = false;
+    std::vector<QString> defaultsSet;
+    struct Job { int id; QString path; QString title; QString printer; };
+    std::vector<Job> jobs;
+    std::map<int, std::deque<platform::JobState>> stateScript;  // answers per job, last repeats
+    bool failSubmit = false;
+    std::vector<int> cancelled;
+
+    QStringList printerDeviceNames() override;
+    QString defaultPrinterDeviceName() override;
+    bool setDefaultPrinter(const QString& deviceName) override;
+    int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
+    platform::JobState jobState(int jobId) override;
+    void cancelJob(int jobId) override { cancelled.push_back(jobId); }
+};
+
+class FakePrinterControl : public platform::PrinterControlStore {
+public:
+    std::vector<std::pair<QString, QString>> writes;
+    std::map<QString, QString> values;
+    bool fail = false;
+    bool write(const QString& name, const QString& value) override;
+};
+
+class FakeProcessLauncher : public platform::ProcessLauncher {
+public:
+    std::vector<QStringList> started;
+    std::optional<int> startError;  // errno-like number to fail with
+    int runPolls = 0;               // exitCode() answers "running" this many times
+    int exitWith = 0;
+    std::function<void(const QStringList&)> onStart;
+    long long start(const QStringList& argv) override;
+    std::optional<int> exitCode(long long processId) override;
+};
+
+// All fakes together, with a Platform over them.
+struct FakePlatform {
+    FakeDialogs dialogs;
+    FakeSettings settings;
+    FakeDesktop desktop;
+    FakeEventPump events;
+    FakePrintSystem printers;
+    FakePrinterControl printerControl;
+    FakeProcessLauncher processes;
+    platform::Platform platform{dialogs, settings, desktop, events, printers, printerControl, processes};
+};
+
+}  // namespace quendrel::testing
