@@ -1,0 +1,44 @@
+#pragma once
+// The program's one window with everything behind it: the controls, the
+// settings, the error report and the handlers, wired together over whatever
+// platform it is given (the Linux one, or fakes in tests).
+#include "error_report.h"
+#include "form1.h"
+#include "options/method_options.h"
+#include "progress_bar_display.h"
+#include "settings_store.h"
+#include "start_up.h"
+
+namespace quendrel {
+
+namespace platform { struct Platform; }
+
+class MainWindow {
+public:
+    explicit MainWindow(platform::Platform& platform);
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    Form1& form() { return form_; }
+    platform::Platform& platform() { return platform_; }
+    SettingsStore& settings() { return settings_; }
+    ErrorReport& errorReport() { return report_; }
+    MethodOptions& methodOptions() { return options_; }
+    ProgressDisplay& progress() { return progress_; }
+
+    // The start-up sequence; the caller shows the window afterwards.
+    void Load() { startUp_.Form_Load(); }
+
+private:
+    void wireOptions();
+
+    platform::Platform& platform_;
+    SettingsStore settings_;
+    ErrorReport report_;
+    Form1 form_;
+    ProgressBarDisplay progress_;
+    MethodOptions options_;
+    StartUp startUp_;
+};
+
+}  // namespace quendrel

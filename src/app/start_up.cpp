@@ -1,0 +1,108 @@
+#include "start_up.h"
+
+#include "app_title.h"
+#include "error_trap.h"
+#include "form1.h"
+#include "options/method_options.h"
+#include "platform/platform.h"
+#include "product.h"
+#include "settings_store.h"
+#include "sitelist/site_list_view.h"
+#include "skin.h"
+#include "twips.h"
+
+#include <QFileInfo>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPixmap>
+#include <random>
+
+namespace quendrel {
+
+namespace {
+const QString kPrinterName = QStringLiteral("Marrowby PDF Writer");
+}
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+StartUp::StartUp(Form1& form, platform::Platform& platform, SettingsStore& settings,
+                 ErrorReport& report, MethodOptions& options)
+    : form_(form), platform_(platform), settings_(settings), report_(report), options_(options) {}
+
+void StartUp::Form_Load() {
+    ErrorTrap trap(report_, HandlerLocation("Form_Load"));
+    const QString program = platform_.desktop.programFolder();
+    const QString hand = program + QStringLiteral("/HAND-M.CUR");
+    trap.step(100, [&] { ApplySkin(); });
+    if (trap.test(104, [&] { return FileExists(hand); }))
+        trap.step(106, [&] { form_.customPointer = LoadPointer(hand); });
+    trap.step(108, [&] { VisitHomePage(); });
+    // Geometry is held in twips and converted on use; there is no other unit to set.
+    trap.step(126, [&] { form_.setWindowTitle(kProductName); });
+    trap.step(126, [&] { form_.setWindowIcon(QIcon(QStringLiteral(":/quendrel/quendrel.png"))); });
+    trap.step(126, [&] { SetAppTitle(); });
+    trap.step(128, [&] { form_.ListView1->entries().setHeader(QStringLiteral(" Web Site(s)")); });
+    trap.step(130, [&] { form_.ListView1->setColumnWidth(0, TwipsToPixels(7000)); });
+    trap.step(132, [&] {
+        const QString desktop = GetDesktopFolder();
+        form_.Text1->setText(settings_.ReadSetting(QStringLiteral("Folder"), desktop));
+    });
+    trap.step(134, [&] { options_.Restore(1, TextToBoolean(settings_.ReadSetting(QStringLiteral("Option1"), QStringLiteral("1")))); });
+    trap.step(136, [&] { options_.Restore(2, TextToBoolean(settings_.ReadSetting(QStringLiteral("Option2"), QStringLiteral("0")))); });
+    trap.step(138, [&] { options_.Restore(3, TextToBoolean(settings_.ReadSetting(QStringLiteral("Option3"), QStringLiteral("0")))); });
+    trap.step(140, [&] { ShowPrinterInstallHelp(); });
+}
+
+void StartUp::ApplySkin() {
+    const QString skin = platform_.desktop.programFolder() + QStringLiteral("/x/o.cjs");
+    if (!IsPlainVisibleFile(skin)) return;
+    UseButtonFaceColours(form_);
+    ApplyStyleSheetFile(form_, skin);
+}
+
+int StartUp::HomePageDraw(double secondsSinceMidnight) {
+    std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(secondsSinceMidnight * 1000.0) + 1);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    return static_cast<int>(uniform(generator) * 100.0) + 1;
+}
+
+void StartUp::VisitHomePage() {
+    if (HomePageDraw(platform_.desktop.secondsSinceMidnight()) == 7)
+        platform_.desktop.openInBrowser(kHomePage);
+}
+
+QString StartUp::GetDesktopFolder() {
+    const QString desktop = platform_.desktop.desktopFolder();
+    if (desktop.isEmpty()) throw Failure(QStringLiteral("The desktop folder cannot be found"));
+    return desktop.endsWith(QLatin1Char('/')) ? desktop : desktop + QLatin1Char('/');
+}
+
+QString StartUp::PrinterInstallHelpText(const QString& programFolder) {
+    const QString crlf = QStringLiteral("\r\n");
+    return kPrinterName + QStringLiteral(" is not installed. Please follow these instructions:") +
+           crlf + crlf +
+           QStringLiteral("1) Make sure the print system runs: sudo systemctl enable --now cups") + crlf +
+           QStringLiteral("2) Install the printer with Quendrel's installer: sudo ") + programFolder +
+           QStringLiteral("/install-printer.sh") + crlf +
+           QStringLiteral("3) Check that ") + kPrinterName +
+           QStringLiteral(" is listed: lpstat -l -p Marrowby_PDF_Writer") + crlf +
+           QStringLiteral("4) Start Quendrel again.");
+}
+
+void StartUp::ShowPrinterInstallHelp() {
+    QStringList devices;
+    try {
+        devices = platform_.printers.printerDeviceNames();
+    } catch (const std::exception&) {
+        // No print system to ask: the printer counts as missing.
+    }
+    for (const QString& device : devices)
+        if (device == kPrinterName) return;
+    platform_.dialogs.message(PrinterInstallHelpText(platform_.desktop.programFolder()), AppTitle());
+}
+
+}  // namespace quendrel
