@@ -1,0 +1,166 @@
+#include "posix_process_launcher.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quendrel::platform {
+
+namespace {
+
+StartFailure startFailure(int error, const QString& program) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return StartFailure(53, QStringLiteral("File not found: %1").arg(program));
+    case ENOMEM:
+    case EAGAIN:
+        return StartFailure(7, QStringLiteral("Out of memory: %1 cannot be started").arg(program));
+    default:
+        return StartFailure(75, QStringLiteral("Path/File access error: %1 cannot be started (%2)")
+                                    .arg(program, QString::fromLocal8Bit(strerror(error))));
+    }
+}
+
+bool isRunnableFile(const QByteArray& path) {
+    struct stat info {};
+    return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(path.constData(), X_OK) == 0;
+}
+
+// A bare name is looked up along PATH as a login shell would; the first
+// runnable file wins. Done here, before the fork, so the child only has to exec.
+QByteArray resolveProgram(const QByteArray& name, int& error) {
+    if (name.isEmpty()) {
+        error = ENOENT;
+        return {};
+    }
+    if (name.contains('/')) return name;
+    QByteArray searchPath = qgetenv("PATH");
+    if (searchPath.isNull()) searchPath = "/usr/local/bin:/usr/bin:/bin";
+    error = ENOENT;
+    for (QByteArray folder : searchPath.split(':')) {
+        if (folder.isEmpty()) folder = ".";
+        const QByteArray candidate = folder + '/' + name;
+        if (isRunnableFile(candidate)) return candidate;
+        if (::access(candidate.constData(), F_OK) == 0) error = EACCES;
+    }
+    return {};
+}
+
+void closeQuietly(int fd) {
+    if (fd >= 0) ::close(fd);
+}
+
+// Runs in the forked child: only async-signal-safe calls from here on.
+[[noreturn]] void execChild(const char* path, char* const* argv, int reportFd) {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Ignored signals would stay ignored across exec; the new program starts clean.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (signal != SIGKILL && signal != SIGSTOP) sigaction(signal, &byDefault, nullptr);
+    ::execv(path, argv);
+    const int error = errno;
+    ssize_t written;
+    do {
+        written = ::write(reportFd, &error, sizeof error);
+    } while (written < 0 && errno == EINTR);
+    ::_exit(127);
+}
+
+}  // namespace
+
+long long PosixProcessLauncher::start(const QStringList& argv) {
+    if (argv.isEmpty())
+        throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: no program named"));
+    const QString& program = argv.front();
+
+    QList<QByteArray> encoded;
+    encoded.reserve(argv.size());
+    for (const QString& argument : argv) {
+        // A NUL would cut the argument short without anyone noticing.
+        if (argument.contains(QChar(0)))
+            throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: "
+                                                 "an argument for %1 holds a NUL character")
+                                      .arg(program));
+        encoded.append(QFile::encodeName(argument));
+    }
+    int error = 0;
+    const QByteArray path = resolveProgram(encoded.front(), error);
+    if (path.isEmpty()) throw startFailure(error, program);
+
+    std::vector<char*> cArgv;
+    cArgv.reserve(encoded.size() + 1);
+    for (QByteArray& argument : encoded) cArgv.push_back(argument.data());
+    cArgv.push_back(nullptr);
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) throw startFailure(errno, program);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int forkError = errno;
+        closeQuietly(report[0]);
+        closeQuietly(report[1]);
+        throw startFailure(forkError, program);
+    }
+    if (pid == 0) {
+        ::close(report[0]);
+        execChild(path.constData(), cArgv.data(), report[1]);
+    }
+    ::close(report[1]);
+
+    // The pipe closes by itself when exec succeeds; otherwise it brings the errno.
+    int childError = 0;
+    ssize_t got;
+    do {
+        got = ::read(report[0], &childError, sizeof childError);
+    } while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof childError)) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        throw startFailure(childError, program);
+    }
+    return pid;
+}
+
+std::optional<int> PosixProcessLauncher::exitCode(long long processId) {
+    // waitpid would take 0 and -1 as "any child".
+    if (processId <= 0) return 0;
+    if (auto known = ended_.find(processId); known != ended_.end()) return known->second;
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(static_cast<pid_t>(processId), &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    if (result == 0) return std::nullopt;
+    int code = 0;
+    if (result > 0) {
+        if (WIFEXITED(status))
+            code = WEXITSTATUS(status);
+        else if (WIFSIGNALED(status))
+            code = 128 + WTERMSIG(status);
+        else
+            return std::nullopt;
+    }
+    ended_[processId] = code;
+    return code;
+}
+
+}  // namespace quendrel::platform

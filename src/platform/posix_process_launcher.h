@@ -1,0 +1,34 @@
+#pragma once
+// Starts programs with fork and exec, no shell, and reaps them with waitpid.
+#include "process_launcher.h"
+
+#include <map>
+
+namespace quendrel::platform {
+
+// Start errors carry the numbers the rest of the program knows:
+//   53 "File not found"          the program (or a folder on its path) does not exist;
+//   75 "Path/File access error"  it exists but cannot be run (no permission, a
+//                                folder, not an executable format);
+//    7 "Out of memory"           no process could be made;
+//    5 "Invalid procedure call or argument"  empty argument vector, or an
+//                                argument holding a NUL character.
+// A failed exec is known before start() returns: the child reports its errno
+// through a close-on-exec pipe, so no program is ever taken for started when
+// it never ran.
+//
+// A bare program name is looked up in PATH; a name with a slash is used as it is.
+// Exit codes: a normal exit gives its status (0..255, so an exit code of 259
+// arrives as 3); a program ended by a signal gives 128 + the signal number,
+// as shells report it. A process id that is not (or no longer) a child of this
+// process counts as ended with 0.
+class PosixProcessLauncher : public ProcessLauncher {
+public:
+    long long start(const QStringList& argv) override;
+    std::optional<int> exitCode(long long processId) override;
+
+private:
+    std::map<long long, int> ended_;  // reaped children, asked about again
+};
+
+}  // namespace quendrel::platform
