@@ -1,0 +1,126 @@
+// The CUPS backend of "Marrowby PDF Writer": turns each job (already a PDF)
+// into a file of the job's user. Started by CUPS as root; see job_user.h.
+//
+//   marrowby                                   device discovery line
+//   marrowby job-id user title copies options [file]
+//
+// The job comes from `file` or standard input. Progress and failures go to
+// standard error as INFO:/ERROR:/DEBUG: lines for the CUPS log.
+#include "pdfprinter/control_values.h"
+#include "pdfprinter/file_io.h"
+#include "pdfprinter/job_file_name.h"
+#include "pdfprinter/job_user.h"
+#include "pdfprinter/pdf_output.h"
+#include "pdfprinter/printer_names.h"
+
+#include <cups/backend.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace marrowby;
+
+// A cancelled job ends with SIGTERM; the half-written file must not stay.
+void onTerminate(int) {
+    removeTemporaryFileFromSignalHandler();
+    ::_exit(CUPS_BACKEND_FAILED);
+}
+
+void installSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+// One failure, one line in the CUPS log. With the queue's abort-job policy
+// only this job is aborted; the printer goes on with the next one.
+int fail(const std::string& reason) {
+    std::fprintf(stderr, "ERROR: PDF not written: %s\n", reason.c_str());
+    return CUPS_BACKEND_FAILED;
+}
+
+std::string readControlText(const JobUser& user, const char* name, std::string& error) {
+    ControlValue value = readControlValue(user.home, name);
+    if (value.status == ControlValue::Found) return value.text;
+    if (value.status == ControlValue::Unreadable)
+        error = value.error;
+    else
+        error = std::string("the control value ") + name + " of " + quoted(user.name) + " is not set (in " +
+                quoted(controlFolder(user.home)) + ")";
+    return {};
+}
+
+OutputResult saveIntoPdfFolder(JobInput& job, const JobUser& user, const std::string& title) {
+    const std::string folder = user.home + "/PDF";
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        OutputResult result;
+        result.error = "cannot create the folder " + quoted(folder) + ": " + std::strerror(errno);
+        return result;
+    }
+    return writeJobInto(job, folder, pdfFileNameForTitle(title));
+}
+
+int printJob(const std::string& userName, const std::string& title, int input) {
+    std::string error;
+    std::optional<JobUser> user = lookUpJobUser(userName, error);
+    if (!user) return fail(error);
+    if (!becomeJobUser(*user, error)) return fail(error);
+    // Only now, with the user's rights, is anything of the user's touched.
+
+    const std::string bypass = readControlText(*user, kBypassSaveAsValue, error);
+    if (!error.empty()) return fail(error);
+
+    JobInput job(input);
+    if (std::string problem = job.readStart(); !problem.empty()) return fail(problem);
+
+    OutputResult result;
+    if (bypass == "1") {
+        const std::string target = readControlText(*user, kOutputFileValue, error);
+        if (!error.empty()) return fail(error);
+        result = writeJobTo(job, target);
+    } else {
+        result = saveIntoPdfFolder(job, *user, title);
+    }
+    if (!result.ok()) return fail(result.error);
+
+    std::fprintf(stderr, "DEBUG: Wrote %zu bytes to %s\n", job.bytesCopied(), quoted(result.path).c_str());
+    std::fprintf(stderr, "INFO: PDF file saved\n");
+    return CUPS_BACKEND_OK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    installSignalHandlers();
+    // CUPS starts backends with umask 077; a saved PDF should get the mode of
+    // a file the user made under the common umask: 0644.
+    ::umask(022);
+    if (argc == 1) {
+        std::printf("direct %s:/ \"%s\" \"%s\"\n", kBackendScheme, kPrinterName, kPrinterName);
+        return CUPS_BACKEND_OK;
+    }
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "Usage: %s job-id user title copies options [file]\n", argv[0]);
+        return CUPS_BACKEND_FAILED;
+    }
+    // The spool file is CUPS's, readable by root only: open it before the
+    // rights are dropped.
+    FileDescriptor jobFile(argc == 7 ? ::open(argv[6], O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1);
+    if (argc == 7 && !jobFile.valid()) {
+        const int err = errno;
+        return fail("cannot open the print job " + quoted(argv[6]) + ": " + std::strerror(err));
+    }
+    const int input = argc == 7 ? jobFile.get() : STDIN_FILENO;
+    return printJob(argv[2], argv[3], input);
+}

@@ -1,0 +1,129 @@
+#include "pdfprinter/file_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace marrowby {
+namespace {
+
+// The one temporary file a signal handler may remove. The path is complete
+// before the flag is raised, and the flag drops before the path changes.
+char g_pendingPath[PATH_MAX + 1];
+volatile sig_atomic_t g_pendingSet = 0;
+
+}  // namespace
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileDescriptor::close() {
+    if (fd_ < 0) return true;
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+}
+
+TemporaryFile::TemporaryFile(std::string path) : path_(std::move(path)) {
+    if (path_.size() <= PATH_MAX) {
+        g_pendingSet = 0;
+        std::memcpy(g_pendingPath, path_.c_str(), path_.size() + 1);
+        g_pendingSet = 1;
+    }
+}
+
+TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
+    : path_(std::move(other.path_)), owned_(other.owned_) {
+    other.owned_ = false;
+    other.moved_ = true;
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (moved_) return;
+    if (owned_) ::unlink(path_.c_str());
+    g_pendingSet = 0;
+}
+
+void TemporaryFile::release() {
+    owned_ = false;
+    g_pendingSet = 0;
+}
+
+void removeTemporaryFileFromSignalHandler() noexcept {
+    if (g_pendingSet) ::unlink(g_pendingPath);
+}
+
+bool readUpTo(int fd, std::size_t limit, std::string& out, std::string& error) {
+    char buffer[65536];
+    while (out.size() < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - out.size());
+        const ssize_t got = ::read(fd, buffer, want);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            error = std::strerror(errno);
+            return false;
+        }
+        if (got == 0) break;
+        out.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            error = std::strerror(errno);
+            return false;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool syncAndClose(FileDescriptor& fd, std::string& error) {
+    if (::fsync(fd.get()) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    if (!fd.close()) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void syncFolder(const std::string& folder) {
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid()) ::fsync(fd.get());
+}
+
+std::string quoted(std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c == 0x7f) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0xf];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace marrowby
