@@ -1,0 +1,229 @@
+#include "page_capture.h"
+
+#include "jpeg_output.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QVariant>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <algorithm>
+#include <utility>
+
+namespace iecapt {
+
+namespace {
+
+constexpr int kMinWidth = 1024;
+constexpr int kMaxWidth = 4096;
+constexpr int kFirstHeight = 768;
+// A taller image is of no use on one printed page and costs memory to grab.
+constexpr int kMaxHeight = 20000;
+// Layouts that grow with the window (100vh blocks plus more) would never settle.
+constexpr int kMaxResizeRounds = 3;
+constexpr int kPollMs = 20;
+// About two seconds for the renderer to take a new size or draw a frame; after
+// that the capture goes on with what there is.
+constexpr int kMaxPolls = 100;
+
+// Measured in the script world of the capture, which page scripts cannot reach.
+const char kMeasureScript[] = R"((function () {
+  var d = document.documentElement, b = document.body;
+  return [Math.max(d ? d.scrollWidth : 0, b ? b.scrollWidth : 0),
+          Math.max(d ? d.scrollHeight : 0, b ? b.scrollHeight : 0),
+          window.innerWidth, window.innerHeight];
+})())";
+
+// Two animation frames after this call a frame at the current size has been drawn.
+const char kRequestFrameScript[] = R"((function () {
+  window.__iecaptFrameDrawn = false;
+  requestAnimationFrame(function () {
+    requestAnimationFrame(function () { window.__iecaptFrameDrawn = true; });
+  });
+  return true;
+})())";
+
+const char kFrameDrawnScript[] = "window.__iecaptFrameDrawn === true";
+
+// The renderer's frame reaches the view a little after the page has drawn it,
+// and parts of a large page may still be blank in the first one: the view is
+// grabbed until two grabs in a row agree. A page that keeps moving is taken as
+// it is after the last grab.
+constexpr int kGrabIntervalMs = 80;
+constexpr int kMaxGrabs = 25;
+
+// Nobody is there to answer a page's dialogs, and its console is not ours.
+class UnattendedPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
+        return false;
+    }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override {
+        return {};
+    }
+};
+
+struct Measurement {
+    QSize document;
+    QSize viewport;
+};
+
+Measurement measurementFrom(const QVariant& result) {
+    const QVariantList numbers = result.toList();
+    if (numbers.size() != 4) return {};
+    return {QSize(numbers[0].toInt(), numbers[1].toInt()), QSize(numbers[2].toInt(), numbers[3].toInt())};
+}
+
+}  // namespace
+
+PageCapture::PageCapture(QUrl address, QString outputPath, QObject* parent)
+    : QObject(parent),
+      address_(std::move(address)),
+      outputPath_(std::move(outputPath)),
+      // A profile without a storage name keeps cookies, cache and history in memory only.
+      profile_(new QWebEngineProfile(this)),
+      page_(new UnattendedPage(profile_, this)),
+      view_(new QWebEngineView) {
+    page_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    view_->setPage(page_);
+    view_->resize(kMinWidth, kFirstHeight);
+    connect(page_, &QWebEnginePage::loadingChanged, this, &PageCapture::onLoadingChanged);
+}
+
+PageCapture::~PageCapture() {
+    // The view uses the page and the page the profile: gone in that order.
+    delete view_;
+    delete page_;
+    delete profile_;
+}
+
+void PageCapture::start() {
+    view_->show();
+    page_->load(address_);
+}
+
+void PageCapture::abandon(const QString& reason, int exitCode) {
+    if (done_) return;
+    page_->triggerAction(QWebEnginePage::Stop);
+    finish(exitCode, reason);
+}
+
+void PageCapture::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    if (loaded_ || done_) return;
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        // The server answered with an error status: its page is what a browser
+        // shows, so it is captured like any other.
+        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) break;
+        finish(kExitCaptureFailed, QStringLiteral("cannot load %1: %2")
+                                       .arg(address_.toDisplayString(), info.errorString()));
+        return;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        finish(kExitCaptureFailed,
+               QStringLiteral("loading %1 was stopped").arg(address_.toDisplayString()));
+        return;
+    }
+    loaded_ = true;
+    pollsLeft_ = kMaxPolls;
+    measure();
+}
+
+void PageCapture::measure() {
+    if (done_) return;
+    page_->runJavaScript(QString::fromLatin1(kMeasureScript), QWebEngineScript::ApplicationWorld,
+                         [this](const QVariant& result) {
+                             const Measurement m = measurementFrom(result);
+                             onMeasured(m.document, m.viewport);
+                         });
+}
+
+void PageCapture::onMeasured(QSize documentSize, QSize viewportSize) {
+    if (done_) return;
+    // After a resize the renderer learns the new size a little later; the
+    // document's size only counts once it has.
+    if (viewportSize != view_->size() && pollsLeft_ > 0) {
+        --pollsLeft_;
+        QTimer::singleShot(kPollMs, this, &PageCapture::measure);
+        return;
+    }
+    const QSize wanted(std::clamp(documentSize.width(), kMinWidth, kMaxWidth),
+                       std::clamp(documentSize.height(), 1, kMaxHeight));
+    if (documentSize.isEmpty() || wanted == view_->size() || resizeRounds_ >= kMaxResizeRounds) {
+        waitForFrame();
+        return;
+    }
+    ++resizeRounds_;
+    pollsLeft_ = kMaxPolls;
+    view_->resize(wanted);
+    measure();
+}
+
+void PageCapture::waitForFrame() {
+    pollsLeft_ = kMaxPolls;
+    page_->runJavaScript(QString::fromLatin1(kRequestFrameScript), QWebEngineScript::ApplicationWorld,
+                         [this](const QVariant&) { pollFrame(); });
+}
+
+void PageCapture::pollFrame() {
+    if (done_) return;
+    page_->runJavaScript(QString::fromLatin1(kFrameDrawnScript), QWebEngineScript::ApplicationWorld,
+                         [this](const QVariant& drawn) {
+                             if (done_) return;
+                             if (drawn.toBool() || pollsLeft_ <= 0) {
+                                 grabsLeft_ = kMaxGrabs;
+                                 grabUntilSteady();
+                                 return;
+                             }
+                             --pollsLeft_;
+                             QTimer::singleShot(kPollMs, this, &PageCapture::pollFrame);
+                         });
+}
+
+void PageCapture::grabUntilSteady() {
+    if (done_) return;
+    QImage image = view_->grab().toImage();
+    const bool steady = !image.isNull() && image == lastGrab_;
+    lastGrab_ = std::move(image);
+    if (steady || --grabsLeft_ <= 0) {
+        write();
+        return;
+    }
+    QTimer::singleShot(kGrabIntervalMs, this, &PageCapture::grabUntilSteady);
+}
+
+void PageCapture::write() {
+    const QImage image = std::exchange(lastGrab_, QImage());
+    if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
+        finish(kExitCaptureFailed, QStringLiteral("nothing was drawn for %1").arg(address_.toDisplayString()));
+        return;
+    }
+    const QString error = writeJpegAtomically(image, outputPath_);
+    if (!error.isEmpty()) {
+        finish(kExitCaptureFailed, error);
+        return;
+    }
+    finish(kExitCaptured, {});
+}
+
+void PageCapture::finish(int exitCode, const QString& message) {
+    if (done_) return;
+    done_ = true;
+    emit finished(exitCode, message);
+}
+
+}  // namespace iecapt
