@@ -1,12 +1,29 @@
 #pragma once
 // The print system (CUPS on Linux): installed printers, the user's default
 // printer, and print jobs.
+#include "failure.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace quendrel::platform {
 
 enum class JobState { Pending, Finished, Failed, Unknown };
+
+// The error number of a default printer that cannot be read: the one reports
+// have always shown for "no printer information from the system".
+inline constexpr int kNoPrinterInformationError = 484;
+
+// A failure of the print system with the error number reports show for it.
+class PrintFailure : public Failure {
+public:
+    PrintFailure(int errorNumber, const QString& description)
+        : Failure(description), errorNumber_(errorNumber) {}
+    int errorNumber() const { return errorNumber_; }
+
+private:
+    int errorNumber_;
+};
 
 class PrintSystem {
 public:
@@ -15,8 +32,8 @@ public:
     // them. A device name is the printer's description, or its queue name when it
     // has none. Throws Failure when the print system cannot be asked.
     virtual QStringList printerDeviceNames() = 0;
-    // Device name of the current user's default printer; throws Failure when there
-    // is none or it cannot be read. The message carries an error number.
+    // Device name of the current user's default printer; throws PrintFailure when
+    // there is none or it cannot be read.
     virtual QString defaultPrinterDeviceName() = 0;
     // Makes the printer with that device name the current user's default.
     // Gives false on any failure.

@@ -1,0 +1,27 @@
+#pragma once
+// The print system through libcups: destinations, the user's default printer
+// (~/.cups/lpoptions), and PDF jobs with their states.
+#include "print_system.h"
+
+namespace quendrel::platform {
+
+class CupsPrintSystem : public PrintSystem {
+public:
+    // Each call opens its own short connection to the scheduler with these
+    // limits, so a scheduler that is down or hangs never stalls the program
+    // for long.
+    explicit CupsPrintSystem(int connectTimeoutMs = 3000, int replyTimeoutMs = 15000);
+
+    QStringList printerDeviceNames() override;
+    QString defaultPrinterDeviceName() override;
+    bool setDefaultPrinter(const QString& deviceName) override;
+    int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
+    JobState jobState(int jobId) override;
+    void cancelJob(int jobId) override;
+
+private:
+    int connectTimeoutMs_;
+    int replyTimeoutMs_;
+};
+
+}  // namespace quendrel::platform
