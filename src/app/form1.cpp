@@ -48,6 +48,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
 void paintWhite(QWidget* widget, QPalette::ColorRole role = QPalette::Window) {
     QPalette palette = widget->palette();
     palette.setColor(role, Qt::white);
+    // Buttons, option buttons among them, fill their background from this role.
+    palette.setColor(QPalette::Button, Qt::white);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

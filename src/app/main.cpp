@@ -1,6 +1,3 @@
-#include <QApplication>
+#include "quendrel_main.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
-}
+int main(int argc, char** argv) { return quendrel::RunQuendrel(argc, argv); }

@@ -28,6 +28,8 @@ public:
 
     // The start-up sequence; the caller shows the window afterwards.
     void Load() { startUp_.Form_Load(); }
+    // What must happen before the process ends when the window closes.
+    void Unload() {}
 
 private:
     void wireOptions();

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs the Debian 12 packages Quendrel needs to build, run and test. Run as root.
+set -eu
+[ "$(id -u)" -eq 0 ] || { echo "install-deps.sh: run this as root" >&2; exit 1; }
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends \
+  build-essential cmake ninja-build pkg-config git \
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev \
+  libcups2-dev cups cups-client cups-bsd cups-filters \
+  libgtest-dev libgmock-dev googletest \
+  fonts-liberation fonts-dejavu-core \
+  poppler-utils xvfb xauth imagemagick x11-utils \
+  passwd util-linux

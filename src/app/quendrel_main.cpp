@@ -1,0 +1,34 @@
+#include "quendrel_main.h"
+
+#include "linux_platform.h"
+#include "main_window.h"
+#include "platform/web_engine_setup.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+namespace quendrel {
+
+int RunQuendrel(int argc, char** argv, std::function<void(QWidget&)> onShown) {
+    platform::prepareWebEngineEnvironment();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);  // the command line is not read
+    LinuxPlatform linux;
+    MainWindow window(linux.platform);
+    linux.dialogs.setOwner(&window.form());
+    window.form().onUnload = [&window] {
+        // Closing the window ends the process at once, also in the middle of a
+        // run; every setting is already on disk.
+        window.Unload();
+        std::fflush(nullptr);
+        std::_Exit(EXIT_SUCCESS);
+    };
+    window.Load();
+    window.form().show();
+    if (onShown) QTimer::singleShot(0, &window.form(), [&] { onShown(window.form()); });
+    return app.exec();
+}
+
+}  // namespace quendrel
