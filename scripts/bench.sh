@@ -1,0 +1,13 @@
+#!/bin/bash
+# Builds and runs every benchmark in bench/ and prints what each measured.
+# The end-to-end ones need what scripts/test.sh sets up: cupsd running and the
+# PDF printer installed. Run as an ordinary user for the printer benchmarks
+# (the printer writes no files for root).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUENDREL_TESTS=OFF -DQUENDREL_BENCH=ON >/dev/null
+cmake --build build-bench -j"$(nproc)"
+for bench in build-bench/bench/*_bench; do
+  echo "== $(basename "$bench")"
+  "$bench" || echo "(failed: $?)"
+done
