@@ -1,0 +1,125 @@
+// The control values store: exact text in, exact text out, replaced whole.
+#include "pdfprinter/control_values.h"
+#include "pdfprinter/printer_names.h"
+#include "platform/file_printer_control_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+using marrowby::ControlValue;
+
+class ControlValuesTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::string home() const { return dir.path().toStdString(); }
+    std::string valuePath(const char* name) const { return marrowby::controlFolder(home()) + "/" + name; }
+
+    QStringList folderEntries() const {
+        return QDir(QString::fromStdString(marrowby::controlFolder(home())))
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+};
+
+TEST_F(ControlValuesTest, ExactTextSurvivesTheRoundTrip) {
+    const std::string values[] = {
+        "/home/user/Desktop/www.example.com.pdf",
+        "/tmp/with blanks/and \"quotes\" and 'single'.pdf",
+        "/tmp/a\nnewline\r\nand\ttab.pdf",
+        "C:\\Windows\\style\\path.pdf",
+        "/tmp/ümlaut/日本語/😀.pdf",
+        "  leading and trailing blanks  ",
+        "ends with a newline\n",
+        "",
+        "1",
+    };
+    for (const std::string& value : values) {
+        ASSERT_EQ(marrowby::writeControlValue(home(), marrowby::kOutputFileValue, value), "") << value;
+        const ControlValue read = marrowby::readControlValue(home(), marrowby::kOutputFileValue);
+        EXPECT_EQ(read.status, ControlValue::Found) << value;
+        EXPECT_EQ(read.text, value);
+    }
+}
+
+TEST_F(ControlValuesTest, EachValueIsItsOwnFileInAPrivateFolderNamedAfterThePrinter) {
+    ASSERT_EQ(marrowby::writeControlValue(home(), "OutputFile", "/x/y.pdf"), "");
+    ASSERT_EQ(marrowby::writeControlValue(home(), "BypassSaveAs", "1"), "");
+    EXPECT_EQ(marrowby::controlFolder(home()), home() + "/.config/Marrowby PDF Writer");
+
+    struct stat st {};
+    ASSERT_EQ(::stat(marrowby::controlFolder(home()).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(folderEntries(), (QStringList{"BypassSaveAs", "OutputFile"}));
+
+    QFile file(QString::fromStdString(valuePath("OutputFile")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("/x/y.pdf"));  // no terminator, no quoting
+}
+
+TEST_F(ControlValuesTest, AWriteReplacesTheFileWholeAndLeavesNoTemporaryFile) {
+    ASSERT_EQ(marrowby::writeControlValue(home(), "OutputFile", std::string(5000, 'a')), "");
+    struct stat before {};
+    ASSERT_EQ(::stat(valuePath("OutputFile").c_str(), &before), 0);
+
+    ASSERT_EQ(marrowby::writeControlValue(home(), "OutputFile", "short"), "");
+    struct stat after {};
+    ASSERT_EQ(::stat(valuePath("OutputFile").c_str(), &after), 0);
+
+    // A new file renamed over the old one: a reader holding the old file
+    // still sees all of the old text, a new reader all of the new.
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(marrowby::readControlValue(home(), "OutputFile").text, "short");
+    EXPECT_EQ(folderEntries(), QStringList{"OutputFile"});
+}
+
+TEST_F(ControlValuesTest, MissingAndUnusableValuesAreToldApart) {
+    EXPECT_EQ(marrowby::readControlValue(home(), "OutputFile").status, ControlValue::Missing);
+
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(valuePath("OutputFile"))));  // a folder, not a value
+    const ControlValue folder = marrowby::readControlValue(home(), "OutputFile");
+    EXPECT_EQ(folder.status, ControlValue::Unreadable);
+    EXPECT_FALSE(folder.error.empty());
+
+    QFile withNul(QString::fromStdString(valuePath("BypassSaveAs")));
+    ASSERT_TRUE(withNul.open(QIODevice::WriteOnly));
+    withNul.write(QByteArray("1\0garbage", 9));
+    withNul.close();
+    EXPECT_EQ(marrowby::readControlValue(home(), "BypassSaveAs").status, ControlValue::Unreadable);
+}
+
+TEST_F(ControlValuesTest, RefusesWhatCannotBeStoredAndWritesNothing) {
+    EXPECT_NE(marrowby::writeControlValue(home(), "OutputFile", std::string("a\0b", 3)), "");
+    EXPECT_NE(marrowby::writeControlValue(home(), "../escape", "x"), "");
+    EXPECT_NE(marrowby::writeControlValue(home(), "", "x"), "");
+    EXPECT_NE(marrowby::writeControlValue("", "OutputFile", "x"), "");
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.path() + "/escape"));
+}
+
+TEST_F(ControlValuesTest, TheToolsStoreWritesWhatTheBackendReads) {
+    quendrel::platform::FilePrinterControlStore store(dir.path());
+    const QString path = QStringLiteral("/tmp/Ünïcode \"quoted\"\nname.pdf");
+    EXPECT_TRUE(store.write("OutputFile", path));
+    EXPECT_TRUE(store.write("BypassSaveAs", "1"));
+    EXPECT_EQ(marrowby::readControlValue(home(), "OutputFile").text, path.toStdString());
+    EXPECT_EQ(marrowby::readControlValue(home(), "BypassSaveAs").text, "1");
+
+    EXPECT_FALSE(store.write("OutputFile", QString("a") + QChar(0) + "b"));
+    EXPECT_EQ(marrowby::readControlValue(home(), "OutputFile").text, path.toStdString());
+}
+
+TEST_F(ControlValuesTest, TheToolsStoreFailsQuietlyWhenTheFolderCannotBeMade) {
+    // A file where the .config folder belongs.
+    QFile blocker(dir.path() + "/.config");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    quendrel::platform::FilePrinterControlStore store(dir.path());
+    EXPECT_FALSE(store.write("OutputFile", "/x.pdf"));
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// The tool's control of the PDF printer and the default printer, over fakes.
+#include "saverun/printer_control.h"
+#include "support/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using quendrel::PrinterControl;
+using quendrel::testing::FakePlatform;
+using quendrel::testing::ShownBox;
+
+const QString kTitle = QStringLiteral("Quendrel Title");
+const QString kMissingMessage = QStringLiteral(
+    "Can not continue.\r\n"
+    "There is no \"Marrowby PDF Writer\" printer installed.\r\n"
+    "Please install \"Quendrel\" again.");
+
+class PrinterControlTest : public ::testing::Test {
+protected:
+    FakePlatform fake;
+    PrinterControl control{fake.printers, fake.printerControl, fake.dialogs, kTitle};
+};
+
+TEST_F(PrinterControlTest, FindsThePrinterByItsExactDeviceName) {
+    fake.printers.devices = {"Office Laser", "Marrowby PDF Writer", "Marrowby PDF Writer"};
+    EXPECT_TRUE(control.isPdfPrinterPresent());
+    EXPECT_TRUE(control.IsPdfPrinterInstalled());
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+TEST_F(PrinterControlTest, NamesThatOnlyLookAlikeDoNotCount) {
+    const QStringList lookAlikes[] = {
+        {},
+        {"marrowby pdf writer"},
+        {"MARROWBY PDF WRITER", "Marrowby PDF writer"},
+        {"Marrowby_PDF_Writer"},
+        {"Marrowby PDF Writer ", " Marrowby PDF Writer"},
+        {"Marrowby PDF Writer (copy)"},
+    };
+    for (const QStringList& devices : lookAlikes) {
+        fake.printers.devices = devices;
+        EXPECT_FALSE(control.isPdfPrinterPresent()) << devices.join('|').toStdString();
+    }
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+TEST_F(PrinterControlTest, AMissingPrinterStopsWithTheThreeLineMessage) {
+    fake.printers.devices = {"Office Laser", "marrowby pdf writer"};
+    EXPECT_FALSE(control.IsPdfPrinterInstalled());
+    ASSERT_EQ(fake.dialogs.shown.size(), 1u);
+    EXPECT_EQ(fake.dialogs.shown[0].kind, ShownBox::Message);
+    EXPECT_EQ(fake.dialogs.shown[0].text, kMissingMessage);
+    EXPECT_EQ(fake.dialogs.shown[0].caption, kTitle);
+}
+
+TEST_F(PrinterControlTest, APrintSystemThatDoesNotAnswerHasNoPrinter) {
+    fake.printers.devices = {"Marrowby PDF Writer"};
+    fake.printers.unreachable = true;
+    EXPECT_FALSE(control.isPdfPrinterPresent());
+    EXPECT_FALSE(control.IsPdfPrinterInstalled());
+    ASSERT_EQ(fake.dialogs.shown.size(), 1u);
+    EXPECT_EQ(fake.dialogs.shown[0].text, kMissingMessage);
+}
+
+TEST_F(PrinterControlTest, GivesTheDefaultPrintersDeviceName) {
+    fake.printers.defaultDevice = "Office Laser";
+    EXPECT_EQ(control.GetDefaultPrinter(), "Office Laser");
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+TEST_F(PrinterControlTest, AnUnreadableDefaultShowsTheFourLineMessageAndGivesEmpty) {
+    fake.printers.defaultUnreadable = true;
+    EXPECT_EQ(control.GetDefaultPrinter(), QString());
+    ASSERT_EQ(fake.dialogs.shown.size(), 1u);
+    EXPECT_EQ(fake.dialogs.shown[0].kind, ShownBox::Message);
+    EXPECT_EQ(fake.dialogs.shown[0].text,
+              "Error No: 484\r\nNo default printer\r\nHas occured in modPrinters.GetDefaultPrinter\r\n"
+              "Please contact Technical Support");
+    EXPECT_EQ(fake.dialogs.shown[0].caption, kTitle);
+}
+
+// A print system whose failure carries its own number.
+class NumberedFailurePrintSystem : public quendrel::testing::FakePrintSystem {
+public:
+    QString defaultPrinterDeviceName() override {
+        throw quendrel::platform::PrintFailure(1282, QStringLiteral("The print system (CUPS) does not answer"));
+    }
+};
+
+TEST_F(PrinterControlTest, TheMessageNamesThePrintSystemsErrorNumber) {
+    NumberedFailurePrintSystem printers;
+    PrinterControl withNumbers(printers, fake.printerControl, fake.dialogs, kTitle);
+    EXPECT_EQ(withNumbers.GetDefaultPrinter(), QString());
+    ASSERT_EQ(fake.dialogs.shown.size(), 1u);
+    EXPECT_EQ(fake.dialogs.shown[0].text,
+              "Error No: 1282\r\nThe print system (CUPS) does not answer\r\n"
+              "Has occured in modPrinters.GetDefaultPrinter\r\nPlease contact Technical Support");
+}
+
+TEST_F(PrinterControlTest, MakingADefaultAnswersTrueOrFalseAndNeverShowsAnything) {
+    fake.printers.devices = {"Office Laser", "Marrowby PDF Writer"};
+    EXPECT_TRUE(control.MakeDefaultPrinter("Marrowby PDF Writer"));
+    EXPECT_EQ(fake.printers.defaultDevice, "Marrowby PDF Writer");
+    EXPECT_FALSE(control.MakeDefaultPrinter("No Such Printer"));
+    EXPECT_FALSE(control.MakeDefaultPrinter(QString()));  // an unreadable earlier default
+    fake.printers.refuseDefault = true;
+    EXPECT_FALSE(control.MakeDefaultPrinter("Office Laser"));
+    EXPECT_EQ(fake.printers.defaultDevice, "Marrowby PDF Writer");
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+// A print system that fails by throwing where it should answer false.
+class ThrowingPrintSystem : public quendrel::testing::FakePrintSystem {
+public:
+    bool setDefaultPrinter(const QString&) override { throw quendrel::Failure(QStringLiteral("broken")); }
+};
+
+TEST_F(PrinterControlTest, AFailureWhileMakingADefaultIsFalseNotAnError) {
+    ThrowingPrintSystem printers;
+    PrinterControl throwing(printers, fake.printerControl, fake.dialogs, kTitle);
+    EXPECT_FALSE(throwing.MakeDefaultPrinter("Marrowby PDF Writer"));
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+TEST_F(PrinterControlTest, PointingThePrinterWritesThePathThenBypass) {
+    const QString path = QStringLiteral("/home/user/Desktop/www.example.com \"x\".pdf");
+    control.PointPdfPrinterAt(path);
+    using Write = std::pair<QString, QString>;
+    EXPECT_EQ(fake.printerControl.writes, (std::vector<Write>{{"OutputFile", path}, {"BypassSaveAs", "1"}}));
+    control.PointPdfPrinterAt("/second.pdf");
+    EXPECT_EQ(fake.printerControl.values["OutputFile"], "/second.pdf");
+    EXPECT_EQ(fake.printerControl.writes.size(), 4u);
+}
+
+TEST_F(PrinterControlTest, FailedWritesOfTheControlValuesAreSilent) {
+    fake.printerControl.fail = true;
+    control.PointPdfPrinterAt("/x.pdf");
+    EXPECT_EQ(fake.printerControl.writes.size(), 2u);  // both attempted
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+}  // namespace
