@@ -2,8 +2,10 @@
 
 #include "platform/platform.h"
 #include "product.h"
+#include "sitelist/site_list_view.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <cstdio>
 
@@ -15,8 +17,12 @@ MainWindow::MainWindow(platform::Platform& platform)
       report_(platform.dialogs, kSupportAddress),
       progress_(*form_.ProgressBar1),
       options_(form_.Option1, form_.Option2, form_.Option3, settings_),
-      startUp_(form_, platform, settings_, report_, options_) {
+      startUp_(form_, platform, settings_, report_, options_),
+      siteList_(form_, platform, report_),
+      folder_(*form_.Text1, platform.dialogs, settings_, report_) {
     wireOptions();
+    wireSiteList();
+    wireFolder();
 }
 
 namespace {
@@ -39,6 +45,40 @@ void MainWindow::wireOptions() {
     for (QRadioButton* option : {form_.Option1, form_.Option2, form_.Option3})
         QObject::connect(option, &QRadioButton::clicked,
                          [this] { unguarded([&] { options_.StoreSelection(); }); });
+}
+
+void MainWindow::wireSiteList() {
+    SiteListView* list = form_.ListView1;
+    SiteListHandlers& handlers = siteList_;
+    QObject::connect(form_.PushButton1, &QPushButton::clicked,
+                     [&handlers] { handlers.editing.PushButton1_Click(); });
+    QObject::connect(form_.PushButton7, &QPushButton::clicked,
+                     [&handlers] { handlers.editing.PushButton7_Click(); });
+    QObject::connect(form_.PushButton6, &QPushButton::clicked,
+                     [&handlers] { handlers.import.PushButton6_Click(); });
+    QObject::connect(form_.PushButton4, &QPushButton::clicked,
+                     [&handlers] { handlers.samples.PushButton4_Click(); });
+    QObject::connect(list, &SiteListView::listDoubleClicked,
+                     [&handlers] { handlers.editing.ListView1_DblClick(); });
+    QObject::connect(list, &SiteListView::deleteKeyPressed,
+                     [&handlers] { handlers.editing.ListView1_KeyDown(); });
+    QObject::connect(list, &SiteListView::filesDropped, [&handlers](const QStringList& paths) {
+        handlers.editing.ListView1_OLEDragDrop(paths);
+    });
+    QObject::connect(list, &SiteListView::listMouseDown,
+                     [&handlers] { handlers.drag.ListView1_MouseDown(); });
+    QObject::connect(list, &SiteListView::entryClicked,
+                     [&handlers] { handlers.drag.ListView1_ItemClick(); });
+    QObject::connect(list, &SiteListView::listMouseMoved, [&handlers](QPoint at, int screenY) {
+        handlers.drag.ListView1_MouseMove(at, screenY);
+    });
+    QObject::connect(list, &SiteListView::listMouseUp,
+                     [&handlers] { handlers.drag.ListView1_MouseUp(); });
+}
+
+void MainWindow::wireFolder() {
+    QObject::connect(form_.PushButton3, &QPushButton::clicked,
+                     [this] { folder_.PushButton3_Click(); });
 }
 
 }  // namespace quendrel

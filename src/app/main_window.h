@@ -5,8 +5,10 @@
 #include "error_report.h"
 #include "form1.h"
 #include "options/method_options.h"
+#include "options/output_folder.h"
 #include "progress_bar_display.h"
 #include "settings_store.h"
+#include "sitelist/site_list_handlers.h"
 #include "start_up.h"
 
 namespace quendrel {
@@ -25,6 +27,10 @@ public:
     ErrorReport& errorReport() { return report_; }
     MethodOptions& methodOptions() { return options_; }
     ProgressDisplay& progress() { return progress_; }
+    // The entries a save run works through.
+    SiteList& siteList() { return siteList_.list; }
+    SiteListHandlers& siteListHandlers() { return siteList_; }
+    OutputFolder& outputFolder() { return folder_; }
 
     // The start-up sequence; the caller shows the window afterwards.
     void Load() { startUp_.Form_Load(); }
@@ -33,6 +39,8 @@ public:
 
 private:
     void wireOptions();
+    void wireSiteList();
+    void wireFolder();
 
     platform::Platform& platform_;
     SettingsStore settings_;
@@ -41,6 +49,8 @@ private:
     ProgressBarDisplay progress_;
     MethodOptions options_;
     StartUp startUp_;
+    SiteListHandlers siteList_;
+    OutputFolder folder_;
 };
 
 }  // namespace quendrel

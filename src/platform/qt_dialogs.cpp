@@ -1,6 +1,8 @@
 #include "qt_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -36,24 +38,39 @@ QString QtDialogs::inputText(const QString& prompt, const QString& caption) {
 }
 
 QString QtDialogs::openFileName(const QString& title, const QStringList& filters) {
+    // Qt's own dialog on every desktop: a native one may refuse a typed name
+    // that does not exist, which the caller must see to answer it.
     QFileDialog dialog(owner_, title);
-    dialog.setFileMode(QFileDialog::AnyFile);  // a typed name that does not exist comes back as typed
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setFileMode(QFileDialog::AnyFile);  // a typed name that does not exist comes back as typed
     dialog.setNameFilters(filters);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+    if (!filters.isEmpty()) dialog.selectNameFilter(filters.constFirst());
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.constFirst();
 }
 
 QString QtDialogs::folderName(const QString& title, const QString& startFolder) {
     QFileDialog dialog(owner_, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    if (!startFolder.isEmpty()) dialog.selectFile(startFolder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return dialog.selectedFiles().constFirst();
+    const QFileInfo start(QDir::cleanPath(QFileInfo(startFolder).absoluteFilePath()));
+    if (!startFolder.isEmpty() && start.isDir()) {
+        // Opens in the folder above with the start folder selected, so that
+        // accepting at once gives the start folder back.
+        if (start.isRoot()) {
+            dialog.setDirectory(start.absoluteFilePath());
+        } else {
+            dialog.setDirectory(start.absolutePath());
+            dialog.selectFile(start.absoluteFilePath());
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.constFirst();
 }
 
 }  // namespace quendrel::platform

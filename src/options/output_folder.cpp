@@ -1,0 +1,35 @@
+// Compiled into quendrel_core (src/app/CMakeLists.txt).
+#include "output_folder.h"
+
+#include "app/error_trap.h"
+#include "app/product.h"
+#include "app/settings_store.h"
+#include "platform/dialogs.h"
+
+#include <QLineEdit>
+
+namespace quendrel {
+
+OutputFolder::OutputFolder(QLineEdit& folderBox, platform::Dialogs& dialogs,
+                           SettingsStore& settings, ErrorReport& report)
+    : text1_(folderBox), dialogs_(dialogs), settings_(settings), report_(report) {}
+
+void OutputFolder::PushButton3_Click() {
+    ErrorTrap trap(report_, HandlerLocation("PushButton3_Click"));
+    const QString lastFolderKey = QStringLiteral("LastFolderDot");
+    QString start;
+    QString chosen;
+    trap.step(100, [&] { start = settings_.ReadSetting(lastFolderKey, QString()); });
+    trap.step(100, [&] {
+        chosen = dialogs_.folderName(QStringLiteral("Please select folder:"), start);
+    });
+    if (trap.test(102, [&] { return chosen.isEmpty(); })) return;
+    trap.step(104, [&] { settings_.WriteSetting(lastFolderKey, chosen); });
+    // The box's change writes "Folder".
+    if (trap.test(104, [&] { return !chosen.endsWith(QLatin1Char('/')); }))
+        trap.step(106, [&] { text1_.setText(chosen + QLatin1Char('/')); });
+    else
+        trap.step(108, [&] { text1_.setText(chosen); });
+}
+
+}  // namespace quendrel

@@ -1,0 +1,45 @@
+// Compiled into quendrel_core (src/app/CMakeLists.txt).
+#include "list_editing.h"
+
+#include "app/app_title.h"
+#include "app/error_trap.h"
+#include "app/form1.h"
+#include "app/product.h"
+#include "platform/dialogs.h"
+#include "site_list.h"
+#include "site_list_view.h"
+
+namespace quendrel {
+
+ListEditing::ListEditing(Form1& form, SiteList& list, platform::Dialogs& dialogs,
+                         ErrorReport& report)
+    : form_(form), list_(list), dialogs_(dialogs), report_(report) {}
+
+void ListEditing::PushButton1_Click() {
+    ErrorTrap trap(report_, HandlerLocation("PushButton1_Click"));
+    QString address;
+    trap.step(100, [&] {
+        address = dialogs_.inputText(QStringLiteral("Enter website address to add: "), AppTitle());
+    });
+    if (trap.test(102, [&] { return address.isEmpty(); })) return;
+    trap.step(104, [&] { list_.Append(address); });
+}
+
+void ListEditing::PushButton7_Click() {
+    ErrorTrap trap(report_, HandlerLocation("PushButton7_Click"));
+    if (trap.test(100, [&] { return !form_.IsBusy(); })) trap.step(100, [&] { list_.Clear(); });
+}
+
+void ListEditing::ListView1_OLEDragDrop(const QStringList& paths) {
+    for (const QString& path : paths) list_.Append(path);
+}
+
+void ListEditing::RemoveSelectedEntry() {
+    if (form_.IsBusy()) return;
+    if (list_.Count() == 0) return;
+    const int row = form_.ListView1->selectedRow();
+    if (row < 0) return;
+    list_.RemoveAt(row + 1);
+}
+
+}  // namespace quendrel

@@ -1,0 +1,114 @@
+// Compiled into quendrel_core (src/app/CMakeLists.txt).
+#include "list_file_import.h"
+
+#include "app/app_title.h"
+#include "app/error_trap.h"
+#include "app/product.h"
+#include "app/start_up.h"
+#include "line_splitter.h"
+#include "platform/dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/failure.h"
+#include "site_list.h"
+#include "site_list_model.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+namespace quendrel {
+
+namespace {
+
+// Large blocks keep the cost per line down to the yield and the append.
+constexpr qint64 kBlockSize = 1 << 20;
+
+class ImportSink : public LineSplitter::Sink {
+public:
+    ImportSink(SiteList& list, platform::EventPump& events) : list_(list), events_(events) {}
+    void yield() override { events_.processEvents(); }
+    void entry(const QString& text) override { list_.Append(text); }
+
+private:
+    SiteList& list_;
+    platform::EventPump& events_;
+};
+
+}  // namespace
+
+void FileToList(SiteList& list, const QString& path, platform::Dialogs& dialogs,
+                platform::EventPump& events) {
+    if (!FileExists(path)) {
+        dialogs.message(QStringLiteral("File not found"), AppTitle());
+        return;
+    }
+    QFile file(path);  // closed on every way out, a failure included
+    if (!file.open(QIODevice::ReadOnly)) throw Failure(file.errorString());
+
+    SiteListModel::PacedDisplay paced(list.entries());
+    // Each piece handed to the decoder ends just after a CR or LF byte, which no
+    // multi-byte character of an ASCII-based encoding contains, so no
+    // character is ever cut between two pieces and each piece decodes alone.
+    // A byte-order mark stays in the text as the character it is.
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless |
+                                                         QStringConverter::Flag::ConvertInitialBom);
+    ImportSink sink(list, events);
+    LineSplitter lines(sink);
+    QByteArray pending;  // bytes read but not yet decoded: the last, unfinished line
+    for (;;) {
+        const qsizetype before = pending.size();
+        pending.resize(before + kBlockSize);
+        const qint64 got = file.read(pending.data() + before, kBlockSize);
+        if (got < 0) throw Failure(file.errorString());
+        pending.resize(before + got);
+        if (got == 0) break;
+        const char* bytes = pending.constData();
+        qsizetype lineEnd = pending.size();
+        while (lineEnd > before && bytes[lineEnd - 1] != '\r' && bytes[lineEnd - 1] != '\n')
+            --lineEnd;
+        if (lineEnd == before) continue;  // a line longer than the block: read on
+        const QString text = decoder.decode(QByteArrayView(bytes, lineEnd));
+        lines.feed(text);
+        pending = pending.sliced(lineEnd);
+    }
+    // The last line needs no line end; a character cut off by the end of the
+    // file becomes a replacement character.
+    const QString rest = decoder.decode(pending);
+    lines.feed(rest);
+    lines.finish();
+}
+
+const QString ListFileImport::kTitle =
+    QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files");
+const QStringList ListFileImport::kFilters = {QStringLiteral("Text Files (*.txt)"),
+                                              QStringLiteral("All Files (*)")};
+
+ListFileImport::ListFileImport(SiteList& list, platform::Dialogs& dialogs,
+                               platform::EventPump& events, ErrorReport& report)
+    : list_(list), dialogs_(dialogs), events_(events), report_(report) {}
+
+void ListFileImport::PushButton6_Click() {
+    ErrorTrap trap(report_, HandlerLocation("PushButton6_Click"));
+    QString fileName;
+    QString title;
+    QStringList filters;
+    QStringList pieces;
+    QString path;
+    // The dialog is set up afresh on every click, so nothing carries over.
+    trap.step(100, [&] { fileName.clear(); });
+    trap.step(104, [&] { title = kTitle; });
+    trap.step(106, [&] { filters = kFilters; });
+    trap.step(108, [&] { fileName = dialogs_.openFileName(title, filters); });
+    if (trap.test(110, [&] { return fileName.isEmpty(); })) return;
+    // A chooser that gave several files would separate them with NULs.
+    trap.step(112, [&] { pieces = fileName.split(QChar(u'\0')); });
+    if (trap.test(114, [&] { return pieces.size() == 1; })) {
+        trap.step(116, [&] { path = pieces.value(0); });
+        trap.step(118, [&] { FileToList(list_, path, dialogs_, events_); });
+    } else {
+        trap.step(120, [&] {
+            dialogs_.message(QStringLiteral("Please select just one file."), AppTitle());
+        });
+    }
+}
+
+}  // namespace quendrel

@@ -1,0 +1,18 @@
+// Compiled into quendrel_core (src/app/CMakeLists.txt).
+#include "sample_entries.h"
+
+#include "app/error_trap.h"
+#include "app/product.h"
+#include "site_list.h"
+
+namespace quendrel {
+
+const QString SampleEntries::kSecondSample = QStringLiteral("http://www.google.com/");
+
+void SampleEntries::PushButton4_Click() {
+    ErrorTrap trap(report_, HandlerLocation("PushButton4_Click"));
+    trap.step(100, [&] { list_.Append(kHomePage); });
+    trap.step(102, [&] { list_.Append(kSecondSample); });
+}
+
+}  // namespace quendrel
