@@ -1,0 +1,128 @@
+// The capture program against pages served on 127.0.0.1.
+#include "support/local_http_server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace quendrel {
+namespace {
+
+using testing::HttpResponse;
+using testing::LocalHttpServer;
+
+struct Outcome {
+    int exitCode = -1;
+    QString errors;
+};
+
+Outcome runIecapt(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(QUENDREL_IECAPT), arguments);
+    // Far beyond any time limit given here: only a hung program fails this.
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, QStringLiteral("iecapt did not end")};
+    }
+    if (process.exitStatus() != QProcess::NormalExit) return {-1, QStringLiteral("iecapt crashed")};
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// Bands of colour, a 5000 px block and a red foot that only a capture of the
+// whole page contains.
+QByteArray longPage() {
+    QByteArray bands;
+    for (int i = 0; i < 50; ++i)
+        bands += QByteArray("<div style=\"height:100px;background:hsl(") + QByteArray::number(i * 7) +
+                 ",60%,80%)\">Band " + QByteArray::number(i) + "</div>";
+    return "<!doctype html><html><head><title>Long</title></head><body style=\"margin:0\">" + bands +
+           "<div id=\"foot\" style=\"height:200px;background:#ff0000\"></div></body></html>";
+}
+
+bool isRed(QRgb pixel) { return qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60; }
+
+class IecaptCaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    QString out(const QString& name = QStringLiteral("capture.jpg")) const { return folder.filePath(name); }
+    QStringList folderEntries() const {
+        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir folder;
+    LocalHttpServer server;
+};
+
+TEST_F(IecaptCaptureTest, LongPageIsCapturedWhole) {
+    server.serve("/long.html", HttpResponse::html(longPage()));
+    const Outcome outcome = runIecapt({"--url=" + server.url("/long.html"), "--out=" + out()});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+
+    QImageReader reader(out());
+    EXPECT_EQ(reader.format(), "jpeg");
+    const QSize size = reader.size();
+    EXPECT_GE(size.width(), 1024);
+    EXPECT_GE(size.height(), 5200);
+    const QImage image = reader.read();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_TRUE(isRed(image.pixel(image.width() / 2, image.height() - 100)))
+        << "the foot of the page is missing from the capture";
+    EXPECT_EQ(folderEntries(), QStringList{"capture.jpg"});
+    EXPECT_EQ(server.requests().value(0), "/long.html");
+}
+
+TEST_F(IecaptCaptureTest, PageWithAnHttpErrorStatusIsStillCaptured) {
+    server.serve("/gone", HttpResponse::html("<h1>This page is gone</h1>", 404));
+    const Outcome outcome = runIecapt({"--url", server.url("/gone"), "--out", out()});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    EXPECT_FALSE(QImage(out()).isNull());
+}
+
+TEST_F(IecaptCaptureTest, UnreachableAddressGivesNoImage) {
+    const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort());
+    const Outcome outcome = runIecapt({"--url=" + address, "--out=" + out()});
+    EXPECT_NE(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.errors.contains("iecapt: cannot load")) << outcome.errors.toStdString();
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+TEST_F(IecaptCaptureTest, FailedCaptureLeavesAnEarlierFileAsItWas) {
+    {
+        QFile earlier(out());
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier capture");
+    }
+    const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort());
+    EXPECT_NE(runIecapt({"--url=" + address, "--out=" + out()}).exitCode, 0);
+    QFile earlier(out());
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    EXPECT_EQ(earlier.readAll(), "earlier capture");
+    EXPECT_EQ(folderEntries(), QStringList{"capture.jpg"});
+}
+
+TEST_F(IecaptCaptureTest, OutputInAMissingFolderFailsWithoutLoading) {
+    server.serve("/page.html", HttpResponse::html("<p>hello</p>"));
+    const Outcome outcome =
+        runIecapt({"--url=" + server.url("/page.html"), "--out=" + folder.filePath("missing/capture.jpg")});
+    EXPECT_NE(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.errors.contains("does not exist")) << outcome.errors.toStdString();
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST_F(IecaptCaptureTest, TimeLimitEndsAPageThatNeverAnswers) {
+    server.serve("/hang", HttpResponse::neverAnswered());
+    const Outcome outcome = runIecapt({"--url=" + server.url("/hang"), "--out=" + out(), "--max-wait=1500"});
+    EXPECT_EQ(outcome.exitCode, 3) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains("time limit")) << outcome.errors.toStdString();
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_EQ(server.requests().value(0), "/hang");
+}
+
+}  // namespace
+}  // namespace quendrel
