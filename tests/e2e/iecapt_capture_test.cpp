@@ -83,6 +83,15 @@ TEST_F(IecaptCaptureTest, PageWithAnHttpErrorStatusIsStillCaptured) {
     EXPECT_FALSE(QImage(out()).isNull());
 }
 
+TEST_F(IecaptCaptureTest, ErrorStatusWithoutAPageGivesNoImage) {
+    // The engine would show an error page of its own: no picture of the site.
+    server.serve("/empty", HttpResponse::html(QByteArray(), 404));
+    const Outcome outcome = runIecapt({"--url=" + server.url("/empty"), "--out=" + out()});
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_TRUE(outcome.errors.contains("answered HTTP 404 without a page")) << outcome.errors.toStdString();
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
 TEST_F(IecaptCaptureTest, UnreachableAddressGivesNoImage) {
     const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort());
     const Outcome outcome = runIecapt({"--url=" + address, "--out=" + out()});

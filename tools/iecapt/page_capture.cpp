@@ -127,9 +127,17 @@ void PageCapture::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
-        // The server answered with an error status: its page is what a browser
-        // shows, so it is captured like any other.
-        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) break;
+        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+            // An error status with a page of the server's own is what a browser
+            // shows, so it is captured; without one the engine shows its own
+            // error page, which is no capture of the site.
+            if (!info.isErrorPage()) break;
+            finish(kExitCaptureFailed,
+                   QStringLiteral("cannot load %1: the server answered HTTP %2 without a page")
+                       .arg(address_.toDisplayString())
+                       .arg(info.errorCode()));
+            return;
+        }
         finish(kExitCaptureFailed, QStringLiteral("cannot load %1: %2")
                                        .arg(address_.toDisplayString(), info.errorString()));
         return;
