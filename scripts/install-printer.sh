@@ -3,7 +3,11 @@
 # the queue Marrowby_PDF_Writer with its PPD. Run as root with cupsd running
 # (scripts/start-cupsd.sh starts it). Running it again updates both.
 #
-#   install-printer.sh [BACKEND [PPD]]
+#   install-printer.sh [--with-test-queue] [BACKEND [PPD]]
+#
+# --with-test-queue also creates Marrowby_Case_Test, described "marrowby pdf
+# writer": a second queue for the end-to-end tests, whose description differs
+# from the real one only in letter case. Not for ordinary installations.
 #
 # Without arguments the backend and PPD are looked for beside this script
 # (after `cmake --install --component printer`), in $QUENDREL_BUILD_DIR, and
@@ -19,6 +23,12 @@ fail() {
 }
 
 [ "$(id -u)" -eq 0 ] || fail "run this as root"
+
+test_queue=no
+if [ "${1:-}" = "--with-test-queue" ]; then
+  test_queue=yes
+  shift
+fi
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/.." && pwd)
@@ -73,3 +83,14 @@ printf '%s\n' "$output" | grep -v -i -e 'deprecated' -e '^$' >&2 || true
 cupsenable "$queue"
 cupsaccept "$queue"
 echo "Installed the printer \"$description\" (queue $queue)."
+
+if [ "$test_queue" = yes ]; then
+  if ! output=$(lpadmin -p Marrowby_Case_Test -D "marrowby pdf writer" -v marrowby:/ -P "$ppd" \
+                        -o printer-error-policy=abort-job -o printer-is-shared=false -E 2>&1); then
+    echo "$output" >&2
+    fail "lpadmin could not set up the test queue Marrowby_Case_Test"
+  fi
+  cupsenable Marrowby_Case_Test
+  cupsaccept Marrowby_Case_Test
+  echo "Installed the test queue Marrowby_Case_Test (\"marrowby pdf writer\")."
+fi

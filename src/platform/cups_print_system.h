@@ -9,8 +9,10 @@ class CupsPrintSystem : public PrintSystem {
 public:
     // Each call opens its own short connection to the scheduler with these
     // limits, so a scheduler that is down or hangs never stalls the program
-    // for long.
-    explicit CupsPrintSystem(int connectTimeoutMs = 3000, int replyTimeoutMs = 15000);
+    // for long. A scheduler that is down fails at once; one that accepts and
+    // never answers costs one reply time plus about a second per request
+    // (listing the printers makes two).
+    explicit CupsPrintSystem(int connectTimeoutMs = 3000, int replyTimeoutMs = 4000);
 
     QStringList printerDeviceNames() override;
     QString defaultPrinterDeviceName() override;
