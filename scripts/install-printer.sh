@@ -9,9 +9,10 @@
 # writer": a second queue for the end-to-end tests, whose description differs
 # from the real one only in letter case. Not for ordinary installations.
 #
-# Without arguments the backend and PPD are looked for beside this script
-# (after `cmake --install --component printer`), in $QUENDREL_BUILD_DIR, and
-# in the usual build folders of a source checkout.
+# Without arguments the backend and PPD are looked for where
+# `cmake --install --component printer` puts them (lib/quendrel beside this
+# script's libexec/quendrel), beside this script, in $QUENDREL_BUILD_DIR, and
+# in the build folder of a source checkout.
 set -eu
 
 queue=Marrowby_PDF_Writer
@@ -35,7 +36,8 @@ source_dir=$(cd "$here/.." && pwd)
 
 backend=${1:-}
 if [ -z "$backend" ]; then
-  for candidate in "$here/marrowby" \
+  for candidate in "$here/../../lib/quendrel/marrowby" \
+                   "$here/marrowby" \
                    "${QUENDREL_BUILD_DIR:-/nonexistent}/bin/marrowby" \
                    "$source_dir/build/bin/marrowby"; do
     if [ -f "$candidate" ]; then
@@ -49,7 +51,8 @@ fi
 
 ppd=${2:-}
 if [ -z "$ppd" ]; then
-  for candidate in "$here/marrowby-pdf-writer.ppd" \
+  for candidate in "$here/../../lib/quendrel/marrowby-pdf-writer.ppd" \
+                   "$here/marrowby-pdf-writer.ppd" \
                    "$source_dir/src/pdfprinter/marrowby-pdf-writer.ppd"; do
     if [ -f "$candidate" ]; then
       ppd=$candidate
