@@ -14,6 +14,7 @@
 #include "platform/failure.h"
 
 #include <exception>
+#include <functional>
 #include <utility>
 
 namespace quendrel {
@@ -24,6 +25,9 @@ public:
         : report_(report), location_(std::move(location)) {}
 
     int currentStep() const { return step_; }
+    // Told of every failure after its box was closed (the save run keeps them
+    // for its closing report).
+    std::function<void(int step, const QString& description)> onFailure;
 
     template <typename Action>
     void step(int number, Action&& action) {
@@ -51,6 +55,7 @@ private:
             report_.ShowErrorReport(location_, step_, description);
         } catch (...) {
         }
+        if (onFailure) onFailure(step_, description);
     }
 
     ErrorReport& report_;

@@ -1,0 +1,43 @@
+#pragma once
+// What became of each entry of a run, and the closing message built from it.
+#include <QString>
+#include <vector>
+
+namespace quendrel {
+
+class RunReport {
+public:
+    // At most this many failed entries are named; the rest are counted.
+    static constexpr int kNamedFailures = 15;
+
+    void BeginEntry(const QString& address);
+    // The entry will give no PDF, for this reason (the first reason given stands).
+    void Fail(const QString& reason);
+    // A step of the entry failed and was reported in the error box.
+    void NoteStepFailure(int step, const QString& description);
+    // The entry's PDF is there.
+    void Succeed();
+    // An entry that neither failed nor succeeded by the end counts as failed.
+    void EndEntry();
+    // Every entry of the list fails for the same reason (no entry was processed).
+    void FailAll(const QStringList& addresses, const QString& reason);
+
+    int failedCount() const { return static_cast<int>(failures_.size()); }
+    // "Done." when every entry gave its PDF; otherwise "Done.", an empty line
+    // and one line per failed entry with its reason.
+    QString ClosingMessage() const;
+
+private:
+    struct Failure {
+        QString address;
+        QString reason;
+    };
+    std::vector<Failure> failures_;
+    bool inEntry_ = false;
+    bool succeeded_ = false;
+    QString address_;
+    QString reason_;
+    QString stepFailure_;
+};
+
+}  // namespace quendrel

@@ -1,0 +1,200 @@
+#include "save_run.h"
+
+#include "app/app_title.h"
+#include "app/error_trap.h"
+#include "app/form1.h"
+#include "app/product.h"
+#include "file_naming.h"
+#include "page_rendering.h"
+#include "pdfprinter/printer_names.h"
+#include "platform/dialogs.h"
+#include "platform/event_pump.h"
+#include "platform/print_system.h"
+#include "printer_control.h"
+#include "progress_display.h"
+#include "sitelist/site_list_model.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
+
+namespace quendrel {
+
+namespace {
+const QString kPdfPrinter = QString::fromUtf8(marrowby::kPrinterName);
+constexpr int kJobPollMs = 100;
+}  // namespace
+
+struct SaveRun::Entry {
+    QString address;
+    QString capturePath;
+    QString pageFilePath;
+    QString pdfPath;
+    int job = 0;
+    QDateTime printedAt;
+};
+
+bool FolderExists(const QString& path) {
+    if (path.isEmpty()) return false;
+    return QFileInfo(path).isDir();
+}
+
+QString SaveRun::FolderText() const { return p_.form.Text1->text(); }
+
+QStringList SaveRun::AllAddresses() const {
+    QStringList addresses;
+    for (int row = 0; row < p_.entries.count(); ++row) addresses << p_.entries.textAt(row);
+    return addresses;
+}
+
+void SaveRun::PushButton2_Click() {
+    if (p_.form.IsBusy()) return;  // a run is in progress: a second press is refused
+    ErrorTrap trap(p_.report, HandlerLocation("PushButton2_Click"));
+    report_ = RunReport();
+    trap.onFailure = [this](int step, const QString& description) {
+        report_.NoteStepFailure(step, description);
+    };
+    auto message = [&](const QString& text) { p_.dialogs.message(text, AppTitle()); };
+
+    if (trap.test(100, [&] { return p_.entries.count() == 0; })) {
+        trap.step(334, [&] { message(QStringLiteral("No files added.")); });
+        return;
+    }
+    if (trap.test(102, [&] { return !FolderExists(FolderText()); })) {
+        trap.step(332, [&] { message(QStringLiteral("Folder does not exist. Please select another folder.")); });
+        return;
+    }
+    if (trap.test(104, [&] { return !p_.printer.IsPdfPrinterInstalled(); })) return;
+    trap.step(106, [&] { p_.form.ShowHourglass(); });
+    trap.step(108, [&] { previousDefault_ = p_.printer.GetDefaultPrinter(); });
+    if (trap.test(110, [&] { return defaultSwitched_ = p_.printer.MakeDefaultPrinter(kPdfPrinter); })) {
+        int count = 0;
+        trap.step(114, [&] { count = p_.entries.count(); });
+        for (int position = 1; position <= count; ++position) ProcessEntry(trap, position);
+        trap.step(316, [&] { PauseWithEvents(1); });
+    } else {
+        report_.FailAll(AllAddresses(), QStringLiteral("the PDF printer could not be made the default printer"));
+    }
+    trap.step(318, [&] { RestoreDefaultPrinter(); });
+    trap.step(320, [&] { p_.form.ShowDefaultPointer(); });
+    trap.step(322, [&] { p_.progress.setValue(0); });
+    trap.step(324, [&] { p_.progress.setText(QStringLiteral("Progress Bar")); });
+    trap.step(330, [&] { message(report_.ClosingMessage()); });
+}
+
+void SaveRun::ProcessEntry(ErrorTrap& trap, int position) {
+    Entry entry;
+    report_.BeginEntry(QString());
+    trap.step(116, [&] { entry.address = p_.entries.textAt(position - 1); });
+    report_.BeginEntry(entry.address);
+    trap.step(118, [&] { p_.progress.setValue(100.0 * position / p_.entries.count()); });
+    trap.step(120, [&] { p_.progress.setText(QStringLiteral("Processing: ") + DisplayNameOf(entry.address)); });
+    trap.step(122, [&] { p_.events.processEvents(); });
+    trap.step(124, [&] { p_.form.ShowHourglass(); });
+    trap.step(126, [&] { entry.capturePath = JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".jpg"))); });
+    trap.step(146, [&] { p_.form.ShowHourglass(); });
+    if (trap.test(148, [&] { return p_.form.Option1->isChecked(); }))
+        Method1(trap, entry);
+    else if (trap.test(210, [&] { return p_.form.Option2->isChecked(); }))
+        Method2(trap, entry);
+    else if (trap.test(248, [&] { return p_.form.Option3->isChecked(); }))
+        Method3(trap, entry);
+    else
+        report_.Fail(QStringLiteral("no method selected"));
+    trap.step(312, [&] { p_.form.ShowHourglass(); });
+    report_.EndEntry();
+}
+
+void SaveRun::Method1(ErrorTrap& trap, Entry& entry) {
+    trap.step(150, [&] { p_.rendering.CaptureSnapshot(entry.address, entry.capturePath); });
+    if (trap.test(152, [&] { return !QFileInfo::exists(entry.capturePath); })) {
+        report_.Fail(QStringLiteral("capture failed"));
+        return;
+    }
+    trap.step(154, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.capturePath)); });
+    trap.step(172, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
+    trap.step(184, [&] { p_.rendering.LoadPicture(entry.capturePath); });
+    trap.step(186, [&] { p_.rendering.SetDeviceUnits(); });
+    trap.step(188, [&] { p_.rendering.DrawPicture(); });
+    trap.step(202, [&] { entry.job = p_.rendering.EndDocument(QFileInfo(entry.pdfPath).fileName()); });
+    trap.step(206, [&] { AwaitJob(entry, Fallback::BlockingPause); });
+    trap.step(208, [&] { p_.rendering.DeleteFileQuietly(entry.capturePath); });
+}
+
+void SaveRun::Method2(ErrorTrap& trap, Entry& entry) {
+    trap.step(212, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.capturePath)); });
+    trap.step(230, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
+    trap.step(244, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.address); });
+    trap.step(246, [&] { AwaitJob(entry, Fallback::PauseWithEvents); });
+}
+
+void SaveRun::Method3(ErrorTrap& trap, Entry& entry) {
+    bool stateKnown = true;
+    trap.step(250, [&] { entry.pageFilePath = JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".htm"))); });
+    trap.step(270, [&] { p_.rendering.DownloadPageToFile(entry.address, entry.pageFilePath); });
+    if (!QFileInfo::exists(entry.pageFilePath)) report_.Fail(QStringLiteral("page could not be downloaded"));
+    trap.step(272, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.pageFilePath)); });
+    trap.step(290, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
+    trap.step(304, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.pageFilePath); });
+    trap.step(306, [&] { stateKnown = AwaitJob(entry, Fallback::PauseWithEvents); });
+    if (!stateKnown) trap.step(308, [&] { p_.events.sleepBlocking(2000); });
+    trap.step(310, [&] { p_.rendering.DeleteFileQuietly(entry.pageFilePath); });
+}
+
+bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
+    if (entry.job <= 0) {
+        report_.Fail(QStringLiteral("page failed to load"));
+        return true;
+    }
+    const QDateTime printed = QDateTime::currentDateTime().addSecs(-2);
+    const long long deadline = p_.events.steadyMilliseconds() + kJobWaitLimitSeconds * 1000LL;
+    platform::JobState state = p_.printers.jobState(entry.job);
+    while (state == platform::JobState::Pending && p_.events.steadyMilliseconds() < deadline) {
+        p_.events.waitForEvents(kJobPollMs);
+        state = p_.printers.jobState(entry.job);
+    }
+    switch (state) {
+    case platform::JobState::Pending:
+        p_.printers.cancelJob(entry.job);
+        report_.Fail(QStringLiteral("printer job timed out"));
+        return true;
+    case platform::JobState::Failed:
+        report_.Fail(QStringLiteral("printer job failed"));
+        return true;
+    case platform::JobState::Unknown:
+        // The print system cannot say when the job is done: give it the
+        // method's fixed time before the printer is pointed elsewhere.
+        if (fallback == Fallback::BlockingPause)
+            p_.events.sleepBlocking(3000);
+        else
+            PauseWithEvents(10);
+        break;
+    case platform::JobState::Finished:
+        break;
+    }
+    const QFileInfo pdf(entry.pdfPath);
+    if (pdf.exists() && pdf.lastModified() >= printed)
+        report_.Succeed();
+    else if (state == platform::JobState::Finished)
+        report_.Fail(QStringLiteral("no PDF was written"));
+    return state != platform::JobState::Unknown;
+}
+
+void SaveRun::PauseWithEvents(int seconds) {
+    const long long end = p_.events.steadyMilliseconds() + seconds * 1000LL;
+    for (long long now = p_.events.steadyMilliseconds(); now < end; now = p_.events.steadyMilliseconds())
+        p_.events.waitForEvents(static_cast<int>(end - now));
+}
+
+void SaveRun::RestoreDefaultPrinter() {
+    if (!defaultSwitched_) return;
+    defaultSwitched_ = false;
+    // With no name to go back to there is nothing to restore. A named printer
+    // that cannot be made the default again is said: the user's default
+    // printer would otherwise change without notice.
+    if (!p_.printer.MakeDefaultPrinter(previousDefault_) && !previousDefault_.isEmpty())
+        throw Failure(QStringLiteral("The default printer could not be set back to \"%1\".").arg(previousDefault_));
+}
+
+}  // namespace quendrel

@@ -1,0 +1,75 @@
+#pragma once
+// "Start Saving As PDF": the walk over the site list that turns every entry
+// into one PDF file in the output folder, through the PDF printer.
+#include "run_report.h"
+
+#include <QString>
+
+namespace quendrel {
+
+namespace platform {
+class Dialogs;
+class EventPump;
+class PrintSystem;
+}  // namespace platform
+class ErrorReport;
+class ErrorTrap;
+class Form1;
+class PageRendering;
+class PrinterControl;
+class ProgressDisplay;
+class SiteListModel;
+
+// What a run reaches.
+struct SaveRunParts {
+    Form1& form;
+    SiteListModel& entries;
+    ProgressDisplay& progress;
+    PrinterControl& printer;
+    PageRendering& rendering;
+    platform::PrintSystem& printers;
+    platform::EventPump& events;
+    platform::Dialogs& dialogs;
+    ErrorReport& report;
+};
+
+// How long the run waits for the printer to finish one job before it gives
+// the job up. A held queue can take long; a job that takes longer fails.
+inline constexpr int kJobWaitLimitSeconds = 120;
+
+class SaveRun {
+public:
+    explicit SaveRun(SaveRunParts parts) : p_(parts) {}
+
+    void PushButton2_Click();
+    // Puts back the default printer that a run in progress replaced (also
+    // when the window closes during a run). Throws Failure when that printer
+    // cannot be made the default again.
+    void RestoreDefaultPrinter();
+
+private:
+    struct Entry;
+    enum class Fallback { BlockingPause, PauseWithEvents };
+
+    void ProcessEntry(ErrorTrap& trap, int position);
+    void Method1(ErrorTrap& trap, Entry& entry);
+    void Method2(ErrorTrap& trap, Entry& entry);
+    void Method3(ErrorTrap& trap, Entry& entry);
+    // Waits, with window events handled, until the printer says the job is
+    // done; where it cannot say, the method's fixed pause stands in. Gives
+    // false when the job's state was not known.
+    bool AwaitJob(Entry& entry, Fallback fallback);
+    void PauseWithEvents(int seconds);
+    QString FolderText() const;
+    QStringList AllAddresses() const;
+
+    SaveRunParts p_;
+    RunReport report_;
+    bool defaultSwitched_ = false;
+    QString previousDefault_;
+};
+
+// True only for an existing directory; never fails.
+bool FolderExists(const QString& path);
+
+}  // namespace quendrel

@@ -1,0 +1,389 @@
+#include "app/app_title.h"
+#include "app/error_report.h"
+#include "app/form1.h"
+#include "saverun/page_rendering.h"
+#include "saverun/printer_control.h"
+#include "saverun/progress_display.h"
+#include "saverun/save_run.h"
+#include "sitelist/site_list_view.h"
+#include "support/fake_platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace quendrel {
+namespace {
+
+using platform::JobState;
+using testing::FakePlatform;
+using testing::ShownBox;
+
+class RecordingProgress : public ProgressDisplay {
+public:
+    QString text() const override { return text_; }
+    void setText(const QString& text) override { texts.push_back(text_ = text); }
+    double value() const override { return value_; }
+    void setValue(double value) override { values.push_back(value_ = value); }
+    std::vector<QString> texts;
+    std::vector<double> values;
+
+private:
+    QString text_ = QStringLiteral("Progress Bar");
+    double value_ = 0;
+};
+
+// Pages as the run sees them: each print writes the file the printer is
+// pointed at, unless a test says otherwise.
+class ScriptedRendering : public PageRendering {
+public:
+    explicit ScriptedRendering(FakePlatform& fake) : fake_(fake) {}
+    std::set<QString> uncapturable, unloadable, undownloadable, unprinted;
+    std::set<int> failingSteps;  // picture steps: 184, 186, 188, 202
+    std::function<void(const QString&)> onPage;
+    QStringList calls;
+
+    void CaptureSnapshot(const QString& address, const QString& path) override {
+        calls << "capture " + address;
+        if (onPage) onPage(address);
+        if (!uncapturable.count(address)) touch(path, "jpeg");
+    }
+    void LoadPicture(const QString&) override {
+        drawn_ = false;
+        step(184);
+    }
+    void SetDeviceUnits() override { step(186); }
+    void DrawPicture() override {
+        step(188);
+        drawn_ = true;
+    }
+    int EndDocument(const QString& title) override {
+        step(202);
+        if (!drawn_) throw Failure(QStringLiteral("Nothing was drawn"));
+        return print(title);
+    }
+    int LoadAndPrintPage(const QString& target) override {
+        calls << "print " + target;
+        if (onPage) onPage(target);
+        if (unloadable.count(target) || (target.endsWith(".htm") && !QFile::exists(target))) return 0;
+        return print(target);
+    }
+    void DownloadPageToFile(const QString& address, const QString& path) override {
+        calls << "download " + address;
+        if (undownloadable.count(address)) throw Failure(QStringLiteral("Connection refused"));
+        touch(path, "<html>page</html>");
+    }
+    void DeleteFileQuietly(const QString& path) override {
+        calls << "delete " + QFileInfo(path).fileName();
+        QFile::remove(path);
+    }
+
+private:
+    void step(int number) {
+        if (failingSteps.count(number)) throw Failure(QStringLiteral("Step %1 broke").arg(number));
+    }
+    bool drawn_ = false;
+    int print(const QString& title) {
+        const int job = fake_.printers.submitPdfToDefault(QStringLiteral("/tmp/job.pdf"), title);
+        const QString target = fake_.printerControl.values[QStringLiteral("OutputFile")];
+        if (!unprinted.count(title) && !target.isEmpty()) touch(target, "%PDF-1.4");
+        return job;
+    }
+    static void touch(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+    }
+    FakePlatform& fake_;
+};
+
+class SaveRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(out.isValid());
+        folder = out.path() + QLatin1Char('/');
+        form.Text1->setText(folder);
+        form.ListView1->entries().setHeader(QStringLiteral(" Web Site(s)"));
+        fake.printers.devices = {QStringLiteral("Office Laser"), QStringLiteral("Marrowby PDF Writer")};
+        fake.printers.defaultDevice = QStringLiteral("Office Laser");
+    }
+    void add(std::initializer_list<const char*> addresses) {
+        for (const char* address : addresses) form.ListView1->entries().append(QString::fromUtf8(address));
+    }
+    void method(int n) {
+        QRadioButton* options[] = {form.Option1, form.Option2, form.Option3};
+        options[n - 1]->setChecked(true);
+    }
+    void run() { saveRun.PushButton2_Click(); }
+    std::vector<ShownBox> errors() const { return fake.dialogs.boxesOf(ShownBox::Warning); }
+    QStringList messages() const {
+        QStringList texts;
+        for (const ShownBox& box : fake.dialogs.boxesOf(ShownBox::Message)) texts << box.text;
+        return texts;
+    }
+    bool pdf(const char* name) const { return QFile::exists(folder + QString::fromUtf8(name)); }
+
+    QTemporaryDir out;
+    QString folder;
+    FakePlatform fake;
+    Form1 form;
+    RecordingProgress progress;
+    ScriptedRendering rendering{fake};
+    ErrorReport report{fake.dialogs, QStringLiteral("support@example.org")};
+    PrinterControl printer{fake.printers, fake.printerControl, fake.dialogs, AppTitle()};
+    SaveRun saveRun{{form, form.ListView1->entries(), progress, printer, rendering, fake.printers,
+                     fake.events, fake.dialogs, report}};
+};
+
+TEST_F(SaveRunTest, EmptyListIsRefusedWithoutTouchingThePrinter) {
+    run();
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("No files added.")}));
+    EXPECT_TRUE(fake.printers.defaultsSet.empty());
+    EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(SaveRunTest, MissingFolderIsRefused) {
+    add({"http://a.example/"});
+    QFile file(out.path() + "/plain-file");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    for (const QString& text : {QString(), out.path() + "/missing/", file.fileName()}) {
+        fake.dialogs.shown.clear();
+        form.Text1->setText(text);
+        run();
+        EXPECT_EQ(messages(), QStringList({QStringLiteral("Folder does not exist. Please select another folder.")}));
+    }
+    EXPECT_TRUE(fake.printers.defaultsSet.empty());
+}
+
+TEST_F(SaveRunTest, MissingPrinterEndsTheRunWithItsMessage) {
+    add({"http://a.example/"});
+    fake.printers.devices = {QStringLiteral("marrowby pdf writer")};
+    run();
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("Can not continue.\r\n")));
+    EXPECT_TRUE(fake.printers.defaultsSet.empty());
+    EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(SaveRunTest, MethodTwoPrintsEveryEntryWithProgressAndRestoresThePrinter) {
+    add({"http://a.example/", "http://b.example/x", "C:\\lists\\c.html"});
+    method(2);
+    run();
+    EXPECT_TRUE(pdf("a.example_.pdf"));
+    EXPECT_TRUE(pdf("b.example_x.pdf"));
+    EXPECT_TRUE(pdf("C  lists c.html.pdf"));
+    ASSERT_EQ(progress.values.size(), 4u);
+    EXPECT_NEAR(progress.values[0], 100.0 / 3, 1e-9);
+    EXPECT_NEAR(progress.values[1], 200.0 / 3, 1e-9);
+    EXPECT_DOUBLE_EQ(progress.values[2], 100.0);
+    EXPECT_DOUBLE_EQ(progress.values[3], 0.0);
+    EXPECT_EQ(progress.texts, (std::vector<QString>{"Processing: http://a.example/", "Processing: http://b.example/x",
+                                                    "Processing: c.html", "Progress Bar"}));
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+    EXPECT_EQ(fake.printers.defaultsSet, (std::vector<QString>{"Marrowby PDF Writer", "Office Laser"}));
+    EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+    EXPECT_EQ(fake.printerControl.values[QStringLiteral("OutputFile")], folder + "C  lists c.html.pdf");
+    EXPECT_EQ(fake.printerControl.values[QStringLiteral("BypassSaveAs")], QStringLiteral("1"));
+    EXPECT_FALSE(form.IsBusy());
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(SaveRunTest, EveryMethodNamesThePdfAlike) {
+    for (int m = 1; m <= 3; ++m) {
+        SCOPED_TRACE(m);
+        form.ListView1->entries().clear();
+        QDir(out.path()).removeRecursively();
+        QDir().mkpath(out.path());
+        add({"http://site.example/a?b=1"});
+        method(m);
+        run();
+        EXPECT_TRUE(pdf("site.example_a b=1.pdf"));
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), QStringList({"site.example_a b=1.pdf"}))
+            << "temporary files are gone";
+    }
+}
+
+TEST_F(SaveRunTest, NoMethodSelectedSkipsEveryEntryAndSaysSo) {
+    add({"http://a.example/", "http://b.example/"});
+    form.Option1->setAutoExclusive(false);
+    form.Option1->setChecked(false);
+    run();
+    EXPECT_TRUE(fake.printers.jobs.empty());
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_EQ(messages()[0], QStringLiteral("Done.\r\n\r\n2 entries gave no PDF:\r\n"
+                                            "http://a.example/: no method selected\r\n"
+                                            "http://b.example/: no method selected"));
+}
+
+TEST_F(SaveRunTest, EntryAddedDuringTheRunIsNotProcessed) {
+    add({"http://a.example/", "http://b.example/"});
+    method(2);
+    rendering.onPage = [&](const QString& target) {
+        if (target == "http://a.example/") add({"http://late.example/"});
+    };
+    run();
+    EXPECT_EQ(rendering.calls, QStringList({"print http://a.example/", "print http://b.example/"}));
+    EXPECT_DOUBLE_EQ(progress.values[1], 200.0 / 3);  // the count is read again for the value
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+}
+
+TEST_F(SaveRunTest, FailingStepsAreReportedWithTheirNumbersAndTheRunGoesOn) {
+    struct Case { int method; int step; };
+    for (const Case& c : {Case{1, 188}, Case{1, 202}, Case{3, 270}}) {
+        SCOPED_TRACE(c.step);
+        fake.dialogs.shown.clear();
+        form.ListView1->entries().clear();
+        add({"http://a.example/", "http://b.example/"});
+        method(c.method);
+        rendering.failingSteps.clear();
+        rendering.undownloadable.clear();
+        if (c.step == 270) rendering.undownloadable = {"http://a.example/"};
+        else rendering.failingSteps = {c.step};
+        run();
+        ASSERT_GE(errors().size(), 1u);
+        EXPECT_TRUE(errors()[0].text.contains(
+            QStringLiteral("in Tollinex2021/08/31.Form1.PushButton2_Click at line %1\r\r").arg(c.step)));
+        ASSERT_EQ(messages().size(), 1);
+        EXPECT_TRUE(messages()[0].contains(QStringLiteral("http://a.example/: ")));
+        EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+        EXPECT_FALSE(form.IsBusy());
+    }
+}
+
+TEST_F(SaveRunTest, FailedCaptureCallIsReportedAt150) {
+    add({"http://a.example/"});
+    fake.processes.startError = 53;
+    rendering.uncapturable = {"http://a.example/"};
+    rendering.onPage = [](const QString&) { throw Failure(QStringLiteral("Cannot start")); };
+    run();
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_TRUE(errors()[0].text.startsWith(
+        QStringLiteral("Cannot start\r\nin Tollinex2021/08/31.Form1.PushButton2_Click at line 150\r\r")));
+    EXPECT_TRUE(messages()[0].endsWith(QStringLiteral("http://a.example/: capture failed")));
+}
+
+TEST_F(SaveRunTest, DefaultPrinterThatCannotComeBackIsReportedAt318) {
+    add({"http://a.example/"});
+    method(2);
+    rendering.onPage = [&](const QString&) { fake.printers.devices.removeAll(QStringLiteral("Office Laser")); };
+    run();
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_TRUE(errors()[0].text.startsWith(
+        QStringLiteral("The default printer could not be set back to \"Office Laser\".\r\n"
+                       "in Tollinex2021/08/31.Form1.PushButton2_Click at line 318")));
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+    EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(SaveRunTest, UnreadableDefaultPrinterLeavesNothingToRestore) {
+    add({"http://a.example/"});
+    method(2);
+    fake.printers.defaultUnreadable = true;
+    run();
+    EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("Error No: ")));
+    EXPECT_EQ(messages().back(), QStringLiteral("Done."));
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(SaveRunTest, FailingPageStepIsReportedAt244) {
+    add({"http://a.example/"});
+    method(2);
+    fake.printers.failSubmit = true;
+    rendering.unloadable.clear();
+    run();
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_TRUE(errors()[0].text.contains(QStringLiteral("at line 244")));
+    EXPECT_TRUE(messages()[0].endsWith(QStringLiteral("http://a.example/: page failed to load")) ||
+                messages()[0].contains(QStringLiteral("error at line 244")));
+}
+
+TEST_F(SaveRunTest, MixedOutcomesAreListedWithReasons) {
+    add({"http://ok.example/", "http://nocapture.example/", "http://jobfails.example/"});
+    method(1);
+    rendering.uncapturable = {"http://nocapture.example/"};
+    fake.printers.stateScript[2] = {JobState::Pending, JobState::Failed};
+    run();
+    EXPECT_TRUE(errors().empty()) << "a capture that writes nothing shows no box";
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_EQ(messages()[0], QStringLiteral("Done.\r\n\r\n2 entries gave no PDF:\r\n"
+                                            "http://nocapture.example/: capture failed\r\n"
+                                            "http://jobfails.example/: printer job failed"));
+    EXPECT_TRUE(pdf("ok.example_.pdf"));
+    EXPECT_EQ(QDir(out.path()).entryList({"*.jpg"}, QDir::Files), QStringList());
+}
+
+TEST_F(SaveRunTest, WaitsForThePrinterAndGivesUpAStuckJob) {
+    add({"http://slow.example/", "http://stuck.example/"});
+    method(2);
+    fake.printers.stateScript[1] = std::deque<JobState>(40, JobState::Pending);
+    fake.printers.stateScript[1].push_back(JobState::Finished);
+    fake.printers.stateScript[2] = {JobState::Pending};
+    run();
+    EXPECT_TRUE(pdf("slow.example_.pdf"));
+    EXPECT_EQ(fake.printers.cancelled, std::vector<int>{2});
+    EXPECT_GE(fake.events.now, kJobWaitLimitSeconds * 1000LL);
+    EXPECT_TRUE(messages()[0].endsWith(QStringLiteral("http://stuck.example/: printer job timed out")));
+}
+
+TEST_F(SaveRunTest, UnknownJobStateFallsBackToTheFixedPauses) {
+    add({"http://a.example/"});
+    method(3);
+    fake.printers.stateScript[1] = {JobState::Unknown};
+    run();
+    EXPECT_GE(fake.events.now, 10000 + 2000 + 1000);
+    EXPECT_EQ(fake.events.blockedMs, 2000);
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+}
+
+TEST_F(SaveRunTest, PrinterThatCannotBeMadeDefaultProcessesNothing) {
+    add({"http://a.example/"});
+    fake.printers.refuseDefault = true;
+    run();
+    EXPECT_TRUE(rendering.calls.isEmpty());
+    EXPECT_EQ(fake.printers.defaultsSet, std::vector<QString>{QStringLiteral("Marrowby PDF Writer")});
+    EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+    EXPECT_TRUE(messages()[0].endsWith(
+        QStringLiteral("http://a.example/: the PDF printer could not be made the default printer")));
+    EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(SaveRunTest, SecondPressWhileBusyIsRefused) {
+    add({"http://a.example/", "http://b.example/"});
+    method(2);
+    int nested = 0;
+    rendering.onPage = [&](const QString&) {
+        ++nested;
+        run();  // the button pressed again while the run handles events
+    };
+    run();
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(fake.printers.jobs.size(), 2u);
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+}
+
+TEST_F(SaveRunTest, ClosingDuringARunPutsTheDefaultPrinterBack) {
+    add({"http://a.example/"});
+    method(2);
+    rendering.onPage = [&](const QString&) {
+        EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Marrowby PDF Writer"));
+        saveRun.RestoreDefaultPrinter();
+        EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+    };
+    run();
+}
+
+TEST_F(SaveRunTest, RemovalAndClearingAreTheListsBusinessWhileBusy) {
+    add({"http://a.example/"});
+    method(2);
+    bool busyDuringRun = false;
+    rendering.onPage = [&](const QString&) { busyDuringRun = form.IsBusy(); };
+    run();
+    EXPECT_TRUE(busyDuringRun);
+    EXPECT_FALSE(form.IsBusy());
+}
+
+}  // namespace
+}  // namespace quendrel
