@@ -115,8 +115,9 @@ void PageCapture::start() {
 
 void PageCapture::abandon(const QString& reason, int exitCode) {
     if (done_) return;
-    page_->triggerAction(QWebEnginePage::Stop);
+    // Finished first, so the stopped load cannot report a failure of its own.
     finish(exitCode, reason);
+    page_->triggerAction(QWebEnginePage::Stop);
 }
 
 void PageCapture::onLoadingChanged(const QWebEngineLoadingInfo& info) {
