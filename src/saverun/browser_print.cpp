@@ -58,8 +58,11 @@ QWebEngineView& BrowserPrint::view() {
     keepLocalFilesPrivate(*page->settings());
     view->setPage(page);
     if (host_) {
-        auto* layout = new QVBoxLayout(host_);
-        layout->setContentsMargins(0, 0, 0, 0);
+        QLayout* layout = host_->layout();
+        if (!layout) {
+            layout = new QVBoxLayout(host_);
+            layout->setContentsMargins(0, 0, 0, 0);
+        }
         layout->addWidget(view);
         if (host_->isVisible()) view->show();
     } else {

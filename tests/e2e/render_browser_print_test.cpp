@@ -3,6 +3,7 @@
 // that keeps each submitted PDF, whose text is then read back.
 #include "saverun/browser_print.h"
 
+#include "app/form1.h"
 #include "platform/failure.h"
 #include "platform/qt_event_pump.h"
 #include "saverun/file_helpers.h"
@@ -58,6 +59,19 @@ TEST_F(BrowserPrintTest, PrintsAServedPageAsTextAndMakesTheViewOnlyOnFirstUse) {
     EXPECT_TRUE(text.contains(QStringLiteral("Seventeen lighthouses were counted."))) << text.toStdString();
     EXPECT_EQ(browser.page()->url(), QUrl(server.url(QStringLiteral("/article.html"))))
         << "the view keeps showing the last page";
+}
+
+TEST_F(BrowserPrintTest, TheViewLivesInsideTheMainWindowsBrowserHost) {
+    server.serve(QStringLiteral("/a.html"), HttpResponse::html("<p>Inside the main window</p>"));
+    Form1 form;
+    form.show();
+    BrowserPrint browser(form.WebBrowser1, events, printers);
+    browser.LoadAndPrintPage(server.url(QStringLiteral("/a.html")));
+    auto* view = form.WebBrowser1->findChild<QWebEngineView*>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_EQ(view->size(), form.WebBrowser1->size());
+    EXPECT_TRUE(keptText(0).contains(QStringLiteral("Inside the main window")));
 }
 
 TEST_F(BrowserPrintTest, EachPageOfARunIsItsOwnJob) {
