@@ -73,6 +73,10 @@ void SiteListView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void SiteListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QTreeView::mouseDoubleClickEvent(event);
+        return;
+    }
     event->accept();
     emit listDoubleClicked();
 }

@@ -35,7 +35,7 @@ signals:
     // the pointer's height on the screen.
     void listMouseMoved(QPoint position, int screenY);
     void listMouseUp();
-    // A double-click anywhere in the list, on an entry or below the last one.
+    // A left double-click anywhere in the list, on an entry or below the last one.
     void listDoubleClicked();
     void deleteKeyPressed();
     void filesDropped(const QStringList& paths);

@@ -115,6 +115,9 @@ TEST_F(SiteListTest, DeleteAndDoubleClickRemoveOnlyTheSelectedEntry) {
     EXPECT_EQ(entries(), (QStringList{"A", "C"}));
 
     list.selectRow(1);
+    QTest::mouseDClick(list.viewport(), Qt::RightButton, Qt::NoModifier, belowTheEntries());
+    EXPECT_EQ(entries(), (QStringList{"A", "C"}));
+    list.selectRow(1);
     doubleClickBelowTheEntries();  // anywhere in the list
     EXPECT_EQ(entries(), (QStringList{"A"}));
     EXPECT_TRUE(fake.dialogs.shown.empty());
