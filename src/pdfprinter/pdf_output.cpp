@@ -47,9 +47,10 @@ std::string folderProblem(const std::string& folder) {
     return {};
 }
 
-// Writes the whole job into a new temporary file in `folder`.
-std::optional<TemporaryFile> writeTemporary(JobInput& job, const std::string& folder, mode_t mode,
-                                            std::string& error) {
+// Writes the whole job into a new temporary file in `folder`: mode 0644 less
+// the umask, or `keptMode` exactly.
+std::optional<TemporaryFile> writeTemporary(JobInput& job, const std::string& folder,
+                                            std::optional<mode_t> keptMode, std::string& error) {
     for (int attempt = 0; attempt < 10; ++attempt) {
         const std::string path = (folder == "/" ? "" : folder) + "/.marrowby-" + randomSuffix() + ".part";
         FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
@@ -60,7 +61,7 @@ std::optional<TemporaryFile> writeTemporary(JobInput& job, const std::string& fo
         }
         std::optional<TemporaryFile> temp(std::in_place, path);
         std::string ioError;
-        if (mode != 0644 && ::fchmod(fd.get(), mode) != 0) ioError = std::strerror(errno);
+        if (keptMode && ::fchmod(fd.get(), *keptMode) != 0) ioError = std::strerror(errno);
         if (!ioError.empty() || !job.copyTo(fd.get(), ioError) || !syncAndClose(fd, ioError)) {
             error = "cannot write " + quoted(path) + ": " + ioError;
             return std::nullopt;  // the temporary file is removed here
@@ -131,14 +132,16 @@ OutputResult writeJobTo(JobInput& job, const std::string& target) {
         return result;
     }
     struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = ::lstat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         result.error = "OutputFile names a folder, not a file: " + quoted(target);
         return result;
     }
 
-    // A file that is replaced keeps its permissions; a new one gets 0644.
-    const mode_t mode = ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 0777) : 0644;
-    std::optional<TemporaryFile> temp = writeTemporary(job, folder, mode, result.error);
+    // A file that is replaced keeps its permissions.
+    std::optional<mode_t> keptMode;
+    if (exists && S_ISREG(st.st_mode)) keptMode = st.st_mode & 0777;
+    std::optional<TemporaryFile> temp = writeTemporary(job, folder, keptMode, result.error);
     if (!temp) return result;
     if (::rename(temp->path().c_str(), target.c_str()) != 0) {
         result.error = "cannot replace " + quoted(target) + ": " + std::strerror(errno);
@@ -156,7 +159,7 @@ OutputResult writeJobInto(JobInput& job, const std::string& folder, const std::s
         result.error = problem;
         return result;
     }
-    std::optional<TemporaryFile> temp = writeTemporary(job, folder, 0644, result.error);
+    std::optional<TemporaryFile> temp = writeTemporary(job, folder, std::nullopt, result.error);
     if (!temp) return result;
     for (int attempt = 1; attempt <= kMaxNumberedNames; ++attempt) {
         const std::string name = attempt == 1 ? fileName : numberedFileName(fileName, attempt);
