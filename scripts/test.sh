@@ -13,7 +13,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENDREL_BENCH=
 cmake --build build -j"$jobs"
 
 scripts/start-cupsd.sh
-scripts/install-printer.sh build/bin/marrowby src/pdfprinter/marrowby-pdf-writer.ppd
+scripts/install-printer.sh --with-test-queue build/bin/marrowby src/pdfprinter/marrowby-pdf-writer.ppd
 
 status=0
 (cd build && ctest -L unit --output-on-failure -j"$jobs") || status=1

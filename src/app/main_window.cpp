@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "platform/platform.h"
+#include "app_title.h"
 #include "product.h"
 #include "sitelist/site_list_view.h"
 
@@ -19,10 +20,16 @@ MainWindow::MainWindow(platform::Platform& platform)
       options_(form_.Option1, form_.Option2, form_.Option3, settings_),
       startUp_(form_, platform, settings_, report_, options_),
       siteList_(form_, platform, report_),
-      folder_(*form_.Text1, platform.dialogs, settings_, report_) {
+      folder_(*form_.Text1, platform.dialogs, settings_, report_),
+      printer_(platform.printers, platform.printerControl, platform.dialogs, AppTitle()),
+      rendering_(platform, form_.WebBrowser1, form_.Creator, progress_,
+                 [this] { return form_.ListView1->entries().count(); }),
+      saveRun_({form_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
+                platform.events, platform.dialogs, report_}) {
     wireOptions();
     wireSiteList();
     wireFolder();
+    wireSaveRun();
 }
 
 namespace {
@@ -79,6 +86,14 @@ void MainWindow::wireSiteList() {
 void MainWindow::wireFolder() {
     QObject::connect(form_.PushButton3, &QPushButton::clicked,
                      [this] { folder_.PushButton3_Click(); });
+}
+
+void MainWindow::wireSaveRun() {
+    QObject::connect(form_.PushButton2, &QPushButton::clicked, [this] { saveRun_.PushButton2_Click(); });
+}
+
+void MainWindow::Unload() {
+    unguarded([&] { saveRun_.RestoreDefaultPrinter(); });
 }
 
 }  // namespace quendrel

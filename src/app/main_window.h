@@ -7,6 +7,9 @@
 #include "options/method_options.h"
 #include "options/output_folder.h"
 #include "progress_bar_display.h"
+#include "saverun/engine_rendering.h"
+#include "saverun/printer_control.h"
+#include "saverun/save_run.h"
 #include "settings_store.h"
 #include "sitelist/site_list_handlers.h"
 #include "start_up.h"
@@ -34,13 +37,16 @@ public:
 
     // The start-up sequence; the caller shows the window afterwards.
     void Load() { startUp_.Form_Load(); }
-    // What must happen before the process ends when the window closes.
-    void Unload() {}
+    // What must happen before the process ends when the window closes: the
+    // default printer that a run in progress replaced is put back.
+    void Unload();
+    SaveRun& saveRun() { return saveRun_; }
 
 private:
     void wireOptions();
     void wireSiteList();
     void wireFolder();
+    void wireSaveRun();
 
     platform::Platform& platform_;
     SettingsStore settings_;
@@ -51,6 +57,9 @@ private:
     StartUp startUp_;
     SiteListHandlers siteList_;
     OutputFolder folder_;
+    PrinterControl printer_;
+    EngineRendering rendering_;
+    SaveRun saveRun_;
 };
 
 }  // namespace quendrel

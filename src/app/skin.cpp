@@ -33,6 +33,7 @@ void collectComplaints(QtMsgType type, const QMessageLogContext& context, const 
 
 void setBackground(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
     palette.setColor(widget->backgroundRole(), colour);
     widget->setPalette(palette);
 }
