@@ -5,7 +5,9 @@
 #include "form1.h"
 #include "options/method_options.h"
 #include "platform/platform.h"
+#include "pdfprinter/printer_names.h"
 #include "product.h"
+#include "saverun/printer_control.h"
 #include "settings_store.h"
 #include "sitelist/site_list_view.h"
 #include "skin.h"
@@ -20,7 +22,7 @@
 namespace quendrel {
 
 namespace {
-const QString kPrinterName = QStringLiteral("Marrowby PDF Writer");
+const QString kPrinterName = QString::fromUtf8(marrowby::kPrinterName);
 }
 
 bool FileExists(const QString& path) {
@@ -94,14 +96,8 @@ QString StartUp::PrinterInstallHelpText(const QString& programFolder) {
 }
 
 void StartUp::ShowPrinterInstallHelp() {
-    QStringList devices;
-    try {
-        devices = platform_.printers.printerDeviceNames();
-    } catch (const std::exception&) {
-        // No print system to ask: the printer counts as missing.
-    }
-    for (const QString& device : devices)
-        if (device == kPrinterName) return;
+    PrinterControl printer(platform_.printers, platform_.printerControl, platform_.dialogs, AppTitle());
+    if (printer.isPdfPrinterPresent()) return;
     platform_.dialogs.message(PrinterInstallHelpText(platform_.desktop.programFolder()), AppTitle());
 }
 

@@ -218,6 +218,18 @@ TEST_F(SaveRunTest, NoMethodSelectedSkipsEveryEntryAndSaysSo) {
                                             "http://b.example/: no method selected"));
 }
 
+TEST_F(SaveRunTest, ListsBeyond32767EntriesAreWalkedToTheEnd) {
+    for (int i = 0; i < 33000; ++i) form.ListView1->entries().append(QStringLiteral("http://e%1.example/").arg(i));
+    form.Option1->setAutoExclusive(false);
+    form.Option1->setChecked(false);
+    run();
+    ASSERT_EQ(progress.values.size(), 33001u);
+    EXPECT_DOUBLE_EQ(progress.values[32999], 100.0);
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("Done.\r\n\r\n33000 entries gave no PDF:\r\n")));
+    EXPECT_TRUE(messages()[0].endsWith(QStringLiteral("\r\n... and 32985 more without a PDF.")));
+}
+
 TEST_F(SaveRunTest, EntryAddedDuringTheRunIsNotProcessed) {
     add({"http://a.example/", "http://b.example/"});
     method(2);
