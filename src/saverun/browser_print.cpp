@@ -4,6 +4,7 @@
 #include "platform/event_pump.h"
 #include "platform/failure.h"
 #include "platform/print_system.h"
+#include "platform/unattended_web_page.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,19 +22,6 @@ namespace quendrel {
 namespace {
 
 constexpr int kWaitSliceMs = 100;
-
-// Nobody sits at the hidden browser: a page's script dialogs and file
-// choosers get the answer a user gives by closing them.
-class QuietPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-
-protected:
-    void javaScriptAlert(const QUrl&, const QString&) override {}
-    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override { return {}; }
-};
 
 void keepLocalFilesPrivate(QWebEngineSettings& settings) {
     settings.setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
@@ -54,7 +42,7 @@ QWebEnginePage* BrowserPrint::page() const { return view_ ? view_->page() : null
 QWebEngineView& BrowserPrint::view() {
     if (view_) return *view_;
     auto* view = new QWebEngineView(host_);
-    auto* page = new QuietPage(QWebEngineProfile::defaultProfile(), view);
+    auto* page = new platform::UnattendedWebPage(QWebEngineProfile::defaultProfile(), view);
     keepLocalFilesPrivate(*page->settings());
     view->setPage(page);
     if (host_) {

@@ -1,6 +1,7 @@
 #include "page_capture.h"
 
 #include "jpeg_output.h"
+#include "platform/unattended_web_page.h"
 
 #include <QImage>
 #include <QTimer>
@@ -56,24 +57,6 @@ const char kFrameDrawnScript[] = "window.__iecaptFrameDrawn === true";
 constexpr int kGrabIntervalMs = 80;
 constexpr int kMaxGrabs = 25;
 
-// Nobody is there to answer a page's dialogs, and its console is not ours.
-class UnattendedPage : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-
-protected:
-    void javaScriptAlert(const QUrl&, const QString&) override {}
-    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
-    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override {
-        return false;
-    }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
-                                  const QString&) override {}
-    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override {
-        return {};
-    }
-};
-
 struct Measurement {
     QSize document;
     QSize viewport;
@@ -93,7 +76,7 @@ PageCapture::PageCapture(QUrl address, QString outputPath, QObject* parent)
       outputPath_(std::move(outputPath)),
       // A profile without a storage name keeps cookies, cache and history in memory only.
       profile_(new QWebEngineProfile(this)),
-      page_(new UnattendedPage(profile_, this)),
+      page_(new quendrel::platform::UnattendedWebPage(profile_, this)),
       view_(new QWebEngineView) {
     page_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     view_->setPage(page_);
