@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -95,10 +97,16 @@ QByteArray BrowserPrint::printToPdf(QWebEnginePage& page) {
         QByteArray pdf;
     };
     auto result = std::make_shared<Result>();
-    page.printToPdf([result](const QByteArray& pdf) {
-        result->arrived = true;
-        result->pdf = pdf;
-    });
+    // A4 with the 1 cm margins a browser prints with; the engine lays the page
+    // out for that paper itself.
+    const QPageLayout paper(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                            QPageLayout::Millimeter);
+    page.printToPdf(
+        [result](const QByteArray& pdf) {
+            result->arrived = true;
+            result->pdf = pdf;
+        },
+        paper);
     const long long deadline = events_.steadyMilliseconds() + kPagePrintLimitSeconds * 1000LL;
     while (!result->arrived && events_.steadyMilliseconds() < deadline) events_.waitForEvents(kWaitSliceMs);
     return result->pdf;
