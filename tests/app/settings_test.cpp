@@ -71,7 +71,8 @@ TEST_F(QtSettingsBackendTest, CorruptFileReadsAsDefaultsAndWritesFailCleanly) {
     QDir().mkpath(home.path() + QStringLiteral("/Marrowby"));
     QFile corrupt(file());
     ASSERT_TRUE(corrupt.open(QIODevice::WriteOnly));
-    corrupt.write(QByteArray("[Quendrel\n\0\0\xff\xfe garbage = = =\n", 32));
+    static const char damaged[] = "[Quendrel\n\0\0\xff\xfe garbage = = =\n";
+    corrupt.write(damaged, sizeof damaged - 1);
     corrupt.close();
     SettingsStore store(backend);
     EXPECT_EQ(store.ReadSetting(QStringLiteral("Option1"), QStringLiteral("1")), QStringLiteral("1"));
