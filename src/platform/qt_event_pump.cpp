@@ -17,8 +17,13 @@ void QtEventPump::waitForEvents(int milliseconds) {
         processEvents();
         return;
     }
+    // The timer lives on the stack: one left armed after an early return
+    // would wake a later wait for nothing, and those wake-ups multiply.
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(milliseconds);
     loop.processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     loop.processEvents(QEventLoop::AllEvents);
 }

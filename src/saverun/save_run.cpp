@@ -151,7 +151,7 @@ bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
     const long long deadline = p_.events.steadyMilliseconds() + kJobWaitLimitSeconds * 1000LL;
     platform::JobState state = p_.printers.jobState(entry.job);
     while (state == platform::JobState::Pending && p_.events.steadyMilliseconds() < deadline) {
-        p_.events.waitForEvents(kJobPollMs);
+        WaitWithEvents(kJobPollMs);  // one question to the print system per interval
         state = p_.printers.jobState(entry.job);
     }
     switch (state) {
@@ -181,8 +181,10 @@ bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
     return state != platform::JobState::Unknown;
 }
 
-void SaveRun::PauseWithEvents(int seconds) {
-    const long long end = p_.events.steadyMilliseconds() + seconds * 1000LL;
+void SaveRun::PauseWithEvents(int seconds) { WaitWithEvents(seconds * 1000); }
+
+void SaveRun::WaitWithEvents(int milliseconds) {
+    const long long end = p_.events.steadyMilliseconds() + milliseconds;
     for (long long now = p_.events.steadyMilliseconds(); now < end; now = p_.events.steadyMilliseconds())
         p_.events.waitForEvents(static_cast<int>(end - now));
 }

@@ -60,6 +60,8 @@ private:
     // false when the job's state was not known.
     bool AwaitJob(Entry& entry, Fallback fallback);
     void PauseWithEvents(int seconds);
+    // Handles window events as they come until the time has passed.
+    void WaitWithEvents(int milliseconds);
     QString FolderText() const;
     QStringList AllAddresses() const;
 

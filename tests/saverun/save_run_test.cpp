@@ -340,6 +340,18 @@ TEST_F(SaveRunTest, WaitsForThePrinterAndGivesUpAStuckJob) {
     EXPECT_TRUE(messages()[0].endsWith(QStringLiteral("http://stuck.example/: printer job timed out")));
 }
 
+TEST_F(SaveRunTest, AsksThePrinterOncePerIntervalHoweverOftenEventsWakeIt) {
+    add({"http://slow.example/"});
+    method(2);
+    fake.printers.stateScript[1] = std::deque<JobState>(1000, JobState::Pending);
+    fake.printers.stateScript[1].push_back(JobState::Finished);
+    fake.events.longestWaitMs = 5;  // some event ends every wait early
+    run();
+    // A thousand "still pending" answers, one per 100 ms: about 100 s of waiting.
+    EXPECT_GE(fake.events.now, 99'000);
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+}
+
 TEST_F(SaveRunTest, UnknownJobStateFallsBackToTheFixedPauses) {
     add({"http://a.example/"});
     method(3);

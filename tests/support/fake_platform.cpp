@@ -63,6 +63,7 @@ void FakeEventPump::processEvents() {
 }
 
 void FakeEventPump::waitForEvents(int milliseconds) {
+    if (longestWaitMs > 0 && milliseconds > longestWaitMs) milliseconds = longestWaitMs;
     now += milliseconds > 0 ? milliseconds : 0;
     processEvents();
 }

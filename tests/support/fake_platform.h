@@ -69,6 +69,7 @@ public:
     long long now = 0;
     int processed = 0;
     long long blockedMs = 0;
+    int longestWaitMs = 0;  // when set, an event ends every wait after this long
     std::function<void()> onProcess;  // runs as a pending event would
     void processEvents() override;
     void waitForEvents(int milliseconds) override;
