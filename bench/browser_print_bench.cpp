@@ -5,12 +5,7 @@
 #include "platform/qt_event_pump.h"
 #include "platform/web_engine_setup.h"
 #include "saverun/browser_print.h"
-// The bench links only the program's library; the test server comes in as
-// source, whose file-local types GCC would otherwise flag as a header's.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wsubobject-linkage"
-#include "support/local_http_server.cpp"
-#pragma GCC diagnostic pop
+#include "support/local_http_server.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

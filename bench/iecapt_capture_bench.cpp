@@ -1,12 +1,7 @@
 // Wall time of one capture by iecapt, from start to exit, for a short page and
 // for a long documentation-like page served on 127.0.0.1 by this program.
 // One warm-up run, then the median of five. Prints its measurements.
-// The bench links only the program's library; the test server comes in as
-// source, whose file-local types GCC would otherwise flag as a header's.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wsubobject-linkage"
-#include "support/local_http_server.cpp"
-#pragma GCC diagnostic pop
+#include "support/local_http_server.h"
 
 #include <QCoreApplication>
 #include <QDir>

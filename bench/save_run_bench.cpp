@@ -18,13 +18,8 @@
 #include "platform/qt_event_pump.h"
 #include "platform/web_engine_setup.h"
 #include "sitelist/site_list_view.h"
-// The bench links only the program's library; the test server and the fakes
-// come in as source, whose file-local types GCC would otherwise flag as a header's.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wsubobject-linkage"
-#include "support/fake_platform.cpp"
-#include "support/local_http_server.cpp"
-#pragma GCC diagnostic pop
+#include "support/fake_platform.h"
+#include "support/local_http_server.h"
 
 #include <QApplication>
 #include <QDir>
