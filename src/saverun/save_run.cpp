@@ -18,12 +18,16 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <algorithm>
+#include <iterator>
 
 namespace quendrel {
 
 namespace {
 const QString kPdfPrinter = QString::fromUtf8(marrowby::kPrinterName);
-constexpr int kJobPollMs = 100;
+// A job through the PDF printer takes a few tens of milliseconds: the first
+// questions come soon, then one every 100 ms.
+constexpr int kJobPollMs[] = {20, 20, 40, 100};
 }  // namespace
 
 struct SaveRun::Entry {
@@ -150,8 +154,8 @@ bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
     const QDateTime printed = QDateTime::currentDateTime().addSecs(-2);
     const long long deadline = p_.events.steadyMilliseconds() + kJobWaitLimitSeconds * 1000LL;
     platform::JobState state = p_.printers.jobState(entry.job);
-    while (state == platform::JobState::Pending && p_.events.steadyMilliseconds() < deadline) {
-        WaitWithEvents(kJobPollMs);  // one question to the print system per interval
+    for (size_t poll = 0; state == platform::JobState::Pending && p_.events.steadyMilliseconds() < deadline; ++poll) {
+        WaitWithEvents(kJobPollMs[std::min(poll, std::size(kJobPollMs) - 1)]);  // one question per interval
         state = p_.printers.jobState(entry.job);
     }
     switch (state) {

@@ -347,7 +347,8 @@ TEST_F(SaveRunTest, AsksThePrinterOncePerIntervalHoweverOftenEventsWakeIt) {
     fake.printers.stateScript[1].push_back(JobState::Finished);
     fake.events.longestWaitMs = 5;  // some event ends every wait early
     run();
-    // A thousand "still pending" answers, one per 100 ms: about 100 s of waiting.
+    // A thousand "still pending" answers, one per 100 ms once the first few
+    // quick ones are asked: about 100 s of waiting.
     EXPECT_GE(fake.events.now, 99'000);
     EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
 }
