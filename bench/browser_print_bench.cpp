@@ -97,7 +97,6 @@ double median(std::vector<double> values) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     quendrel::platform::prepareWebEngineEnvironment();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
     LocalHttpServer server;

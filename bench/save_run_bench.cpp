@@ -461,7 +461,6 @@ QString verdict(bool met) { return met ? QStringLiteral("met") : QStringLiteral(
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     quendrel::platform::prepareWebEngineEnvironment();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
     if (geteuid() == 0) {

@@ -13,7 +13,6 @@ namespace quendrel {
 
 int RunQuendrel(int argc, char** argv, std::function<void(QWidget&)> onShown) {
     platform::prepareWebEngineEnvironment();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);  // the command line is not read
     LinuxPlatform linux;
     MainWindow window(linux.platform);

@@ -1,6 +1,7 @@
 #include "web_engine_setup.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QtGlobal>
 #include <cstdio>
 #include <unistd.h>
@@ -17,6 +18,7 @@ void prepareWebEngineEnvironment() {
         flags += " --disable-background-networking --disable-component-update --disable-sync";
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
     }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 }  // namespace quendrel::platform

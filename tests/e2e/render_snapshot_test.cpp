@@ -20,16 +20,6 @@ namespace {
 using testing::HttpResponse;
 using testing::LocalHttpServer;
 
-class TextOnlyBar : public ProgressDisplay {
-public:
-    QString shown = QStringLiteral("Processing: 127.0.0.1");
-    double level = 50;
-    QString text() const override { return shown; }
-    void setText(const QString& text) override { shown = text; }
-    double value() const override { return level; }
-    void setValue(double value) override { level = value; }
-};
-
 class SnapshotTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -49,7 +39,7 @@ protected:
     testing::FakeDesktop desktop;
     platform::PosixProcessLauncher processes;
     platform::QtEventPump events;
-    TextOnlyBar bar;
+    testing::RecordingProgress bar{QStringLiteral("Processing: 127.0.0.1"), 50};
     testing::PdfKeepingPrintSystem printers{out.path()};
 };
 

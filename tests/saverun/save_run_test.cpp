@@ -23,20 +23,6 @@ using platform::JobState;
 using testing::FakePlatform;
 using testing::ShownBox;
 
-class RecordingProgress : public ProgressDisplay {
-public:
-    QString text() const override { return text_; }
-    void setText(const QString& text) override { texts.push_back(text_ = text); }
-    double value() const override { return value_; }
-    void setValue(double value) override { values.push_back(value_ = value); }
-    std::vector<QString> texts;
-    std::vector<double> values;
-
-private:
-    QString text_ = QStringLiteral("Progress Bar");
-    double value_ = 0;
-};
-
 // Pages as the run sees them: each print writes the file the printer is
 // pointed at, unless a test says otherwise.
 class ScriptedRendering : public PageRendering {
@@ -130,7 +116,7 @@ protected:
     QString folder;
     FakePlatform fake;
     Form1 form;
-    RecordingProgress progress;
+    testing::RecordingProgress progress;
     ScriptedRendering rendering{fake};
     ErrorReport report{fake.dialogs, QStringLiteral("support@example.org")};
     PrinterControl printer{fake.printers, fake.printerControl, fake.dialogs, AppTitle()};

@@ -23,24 +23,10 @@ namespace {
 using testing::FakePlatform;
 using testing::PdfKeepingPrintSystem;
 
-class FakeBar : public ProgressDisplay {
-public:
-    QString shown = QStringLiteral("Processing: www.example.com");
-    double level = 0;
-    std::vector<QString> texts;
-    QString text() const override { return shown; }
-    void setText(const QString& text) override {
-        shown = text;
-        texts.push_back(text);
-    }
-    double value() const override { return level; }
-    void setValue(double value) override { level = value; }
-};
-
 TEST(CaptureSnapshot, RunsTheCaptureProgramBesideTheExecutableWithTheAddressAsOneArgument) {
     FakePlatform fake;
     fake.desktop.program = QStringLiteral("/opt/quendrel");
-    FakeBar bar;
+    testing::RecordingProgress bar{QStringLiteral("Processing: www.example.com")};
     bar.level = 100.0 / 3.0;
     const QString address = QStringLiteral("http://www.example.com/a b --out=/etc/x");
     CaptureSnapshot({fake.desktop, fake.processes, fake.events}, &bar, 3, address,
@@ -63,7 +49,7 @@ TEST(CaptureSnapshot, BasesTheWaitingDisplayOnTheBarValueRoundedHalfToEven) {
     for (const Case& c : cases) {
         FakePlatform fake;
         fake.processes.runPolls = 60;
-        FakeBar bar;
+        testing::RecordingProgress bar{QStringLiteral("Processing: www.example.com")};
         bar.level = c.value;
         CaptureSnapshot({fake.desktop, fake.processes, fake.events}, &bar, c.entries,
                         QStringLiteral("a"), QStringLiteral("/out/a.jpg"));
@@ -77,7 +63,7 @@ TEST(CaptureSnapshot, BasesTheWaitingDisplayOnTheBarValueRoundedHalfToEven) {
 TEST(CaptureSnapshot, AProgramThatCannotStartLeavesTheBarAlone) {
     FakePlatform fake;
     fake.processes.startError = 53;
-    FakeBar bar;
+    testing::RecordingProgress bar{QStringLiteral("Processing: www.example.com")};
     CaptureSnapshot({fake.desktop, fake.processes, fake.events}, &bar, 1, QStringLiteral("a"),
                     QStringLiteral("/out/a.jpg"));
     EXPECT_TRUE(bar.texts.empty());

@@ -3,6 +3,7 @@
 // runs the code, and reads back what was asked and shown.
 #include "platform/failure.h"
 #include "platform/platform.h"
+#include "saverun/progress_display.h"
 
 #include <QMap>
 #include <QString>
@@ -116,6 +117,21 @@ public:
     std::function<void(const QStringList&)> onStart;
     long long start(const QStringList& argv) override;
     std::optional<int> exitCode(long long processId) override;
+};
+
+// The progress bar, keeping every text and value it was given.
+class RecordingProgress : public ProgressDisplay {
+public:
+    explicit RecordingProgress(QString text = QStringLiteral("Progress Bar"), double value = 0)
+        : shown(std::move(text)), level(value) {}
+    QString shown;
+    double level;
+    std::vector<QString> texts;
+    std::vector<double> values;
+    QString text() const override { return shown; }
+    void setText(const QString& text) override { texts.push_back(shown = text); }
+    double value() const override { return level; }
+    void setValue(double value) override { values.push_back(level = value); }
 };
 
 // All fakes together, with a Platform over them.

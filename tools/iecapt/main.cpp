@@ -68,7 +68,6 @@ int main(int argc, char** argv) {
     // QT_LOGGING_RULES can still turn it on.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
     quendrel::platform::prepareWebEngineEnvironment();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt and the engine read options from the command line; the page address
     // and file name are no business of theirs.
     static int qtArgc = 1;
