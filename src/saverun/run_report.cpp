@@ -4,10 +4,10 @@
 
 namespace quendrel {
 
-void RunReport::BeginEntry(const QString& address) {
+void RunReport::BeginEntry() {
     inEntry_ = true;
     succeeded_ = false;
-    address_ = address;
+    address_.clear();
     reason_.clear();
     stepFailure_.clear();
 }

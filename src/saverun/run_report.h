@@ -10,7 +10,8 @@ public:
     // At most this many failed entries are named; the rest are counted.
     static constexpr int kNamedFailures = 15;
 
-    void BeginEntry(const QString& address);
+    void BeginEntry();
+    void NameEntry(const QString& address) { address_ = address; }
     // The entry will give no PDF, for this reason (the first reason given stands).
     void Fail(const QString& reason);
     // A step of the entry failed and was reported in the error box.

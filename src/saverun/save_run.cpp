@@ -35,8 +35,7 @@ struct SaveRun::Entry {
     QString capturePath;
     QString pageFilePath;
     QString pdfPath;
-    int job = 0;
-    QDateTime printedAt;
+    int job = -1;  // 0: the page did not load, so nothing was printed
 };
 
 bool FolderExists(const QString& path) {
@@ -89,9 +88,9 @@ void SaveRun::PushButton2_Click() {
 
 void SaveRun::ProcessEntry(ErrorTrap& trap, int position) {
     Entry entry;
-    report_.BeginEntry(QString());
+    report_.BeginEntry();
     trap.step(116, [&] { entry.address = p_.entries.textAt(position - 1); });
-    report_.BeginEntry(entry.address);
+    report_.NameEntry(entry.address);
     trap.step(118, [&] { p_.progress.setValue(100.0 * position / p_.entries.count()); });
     trap.step(120, [&] { p_.progress.setText(QStringLiteral("Processing: ") + DisplayNameOf(entry.address)); });
     trap.step(122, [&] { p_.events.processEvents(); });
@@ -147,10 +146,8 @@ void SaveRun::Method3(ErrorTrap& trap, Entry& entry) {
 }
 
 bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
-    if (entry.job <= 0) {
-        report_.Fail(QStringLiteral("page failed to load"));
-        return true;
-    }
+    if (entry.job == 0) report_.Fail(QStringLiteral("page failed to load"));
+    if (entry.job <= 0) return true;  // a failed step has been reported; nothing to wait for
     const QDateTime printed = QDateTime::currentDateTime().addSecs(-2);
     const long long deadline = p_.events.steadyMilliseconds() + kJobWaitLimitSeconds * 1000LL;
     platform::JobState state = p_.printers.jobState(entry.job);
