@@ -5,6 +5,7 @@
 #include "pdfprinter/printer_names.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
+#include "support/sample_pdf.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -30,28 +31,11 @@ namespace {
 
 using quendrel::platform::JobState;
 
-QByteArray pdfWithNoise(int side) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(72);
-    QPainter painter(&writer);
-    painter.drawText(QPointF(40, 60), QStringLiteral("turnaround"));
-    QImage noise(side, side, QImage::Format_RGB888);
-    QRandomGenerator random(7);
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side * 3; ++x) noise.scanLine(y)[x] = static_cast<uchar>(random.bounded(256));
-    painter.drawImage(QRectF(40, 80, 400, 400), noise);
-    painter.end();
-    return bytes;
-}
-
 // Noise compresses badly, but the writer still shrinks images somewhat:
 // grow the picture until the file holds at least 1 MiB.
 QByteArray pdfOfOneMegabyte() {
-    for (int side = 600;; side += 100) {
-        QByteArray pdf = pdfWithNoise(side);
+    for (int kilobytes = 1024;; kilobytes += 128) {
+        QByteArray pdf = quendrel::testing::makePdf(QStringLiteral("turnaround"), kilobytes);
         if (pdf.size() >= 1024 * 1024) return pdf;
     }
 }

@@ -7,6 +7,7 @@
 #include "pdfprinter/printer_names.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
+#include "support/sample_pdf.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -26,6 +27,8 @@
 #include <unistd.h>
 
 namespace printer_e2e {
+
+using quendrel::testing::makePdf;
 
 using quendrel::platform::CupsPrintSystem;
 using quendrel::platform::JobState;
@@ -66,31 +69,6 @@ inline ::testing::AssertionResult printerReady() {
         return ::testing::AssertionFailure() << "the printer \"Marrowby PDF Writer\" is not installed; "
                                                 "install it with scripts/install-printer.sh (as root)";
     return ::testing::AssertionSuccess();
-}
-
-// A real PDF with one page of text; `noiseKilobytes` of incompressible image
-// data make it as large as wanted.
-inline QByteArray makePdf(const QString& text, int noiseKilobytes = 0) {
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72);
-        QPainter painter(&writer);
-        painter.drawText(QPointF(40, 60), text);
-        if (noiseKilobytes > 0) {
-            const int side = static_cast<int>(std::sqrt(noiseKilobytes * 1024.0 / 3.0));
-            QImage noise(side, side, QImage::Format_RGB888);
-            QRandomGenerator random(42);
-            for (int y = 0; y < side; ++y) {
-                uchar* line = noise.scanLine(y);
-                for (int x = 0; x < side * 3; ++x) line[x] = static_cast<uchar>(random.bounded(256));
-            }
-            painter.drawImage(QRectF(40, 80, 400, 400), noise);
-        }
-    }
-    return bytes;
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
