@@ -1,4 +1,5 @@
 // The capture program against pages served on 127.0.0.1.
+#include "support/iecapt_run.h"
 #include "support/local_http_server.h"
 
 #include <QDir>
@@ -15,23 +16,8 @@ namespace {
 using testing::HttpResponse;
 using testing::LocalHttpServer;
 
-struct Outcome {
-    int exitCode = -1;
-    QString errors;
-};
-
-Outcome runIecapt(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(QUENDREL_IECAPT), arguments);
-    // Far beyond any time limit given here: only a hung program fails this.
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return {-1, QStringLiteral("iecapt did not end")};
-    }
-    if (process.exitStatus() != QProcess::NormalExit) return {-1, QStringLiteral("iecapt crashed")};
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
-}
+using Outcome = testing::IecaptOutcome;
+using testing::RunIecapt;
 
 // Bands of colour, a 5000 px block and a red foot that only a capture of the
 // whole page contains.
@@ -60,7 +46,7 @@ protected:
 
 TEST_F(IecaptCaptureTest, LongPageIsCapturedWhole) {
     server.serve("/long.html", HttpResponse::html(longPage()));
-    const Outcome outcome = runIecapt({"--url=" + server.url("/long.html"), "--out=" + out()});
+    const Outcome outcome = RunIecapt({"--url=" + server.url("/long.html"), "--out=" + out()});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
 
     QImageReader reader(out());
@@ -78,7 +64,7 @@ TEST_F(IecaptCaptureTest, LongPageIsCapturedWhole) {
 
 TEST_F(IecaptCaptureTest, PageWithAnHttpErrorStatusIsStillCaptured) {
     server.serve("/gone", HttpResponse::html("<h1>This page is gone</h1>", 404));
-    const Outcome outcome = runIecapt({"--url", server.url("/gone"), "--out", out()});
+    const Outcome outcome = RunIecapt({"--url", server.url("/gone"), "--out", out()});
     ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
     EXPECT_FALSE(QImage(out()).isNull());
 }
@@ -86,7 +72,7 @@ TEST_F(IecaptCaptureTest, PageWithAnHttpErrorStatusIsStillCaptured) {
 TEST_F(IecaptCaptureTest, ErrorStatusWithoutAPageGivesNoImage) {
     // The engine would show an error page of its own: no picture of the site.
     server.serve("/empty", HttpResponse::html(QByteArray(), 404));
-    const Outcome outcome = runIecapt({"--url=" + server.url("/empty"), "--out=" + out()});
+    const Outcome outcome = RunIecapt({"--url=" + server.url("/empty"), "--out=" + out()});
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_TRUE(outcome.errors.contains("answered HTTP 404 without a page")) << outcome.errors.toStdString();
     EXPECT_TRUE(folderEntries().isEmpty());
@@ -94,7 +80,7 @@ TEST_F(IecaptCaptureTest, ErrorStatusWithoutAPageGivesNoImage) {
 
 TEST_F(IecaptCaptureTest, UnreachableAddressGivesNoImage) {
     const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort());
-    const Outcome outcome = runIecapt({"--url=" + address, "--out=" + out()});
+    const Outcome outcome = RunIecapt({"--url=" + address, "--out=" + out()});
     EXPECT_NE(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.errors.contains("iecapt: cannot load")) << outcome.errors.toStdString();
     EXPECT_TRUE(folderEntries().isEmpty());
@@ -107,7 +93,7 @@ TEST_F(IecaptCaptureTest, FailedCaptureLeavesAnEarlierFileAsItWas) {
         earlier.write("earlier capture");
     }
     const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort());
-    EXPECT_NE(runIecapt({"--url=" + address, "--out=" + out()}).exitCode, 0);
+    EXPECT_NE(RunIecapt({"--url=" + address, "--out=" + out()}).exitCode, 0);
     QFile earlier(out());
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
     EXPECT_EQ(earlier.readAll(), "earlier capture");
@@ -117,7 +103,7 @@ TEST_F(IecaptCaptureTest, FailedCaptureLeavesAnEarlierFileAsItWas) {
 TEST_F(IecaptCaptureTest, OutputInAMissingFolderFailsWithoutLoading) {
     server.serve("/page.html", HttpResponse::html("<p>hello</p>"));
     const Outcome outcome =
-        runIecapt({"--url=" + server.url("/page.html"), "--out=" + folder.filePath("missing/capture.jpg")});
+        RunIecapt({"--url=" + server.url("/page.html"), "--out=" + folder.filePath("missing/capture.jpg")});
     EXPECT_NE(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.errors.contains("does not exist")) << outcome.errors.toStdString();
     EXPECT_TRUE(folderEntries().isEmpty());
@@ -126,7 +112,7 @@ TEST_F(IecaptCaptureTest, OutputInAMissingFolderFailsWithoutLoading) {
 
 TEST_F(IecaptCaptureTest, TimeLimitEndsAPageThatNeverAnswers) {
     server.serve("/hang", HttpResponse::neverAnswered());
-    const Outcome outcome = runIecapt({"--url=" + server.url("/hang"), "--out=" + out(), "--max-wait=1500"});
+    const Outcome outcome = RunIecapt({"--url=" + server.url("/hang"), "--out=" + out(), "--max-wait=1500"});
     EXPECT_EQ(outcome.exitCode, 3) << outcome.errors.toStdString();
     EXPECT_TRUE(outcome.errors.contains("time limit")) << outcome.errors.toStdString();
     EXPECT_TRUE(folderEntries().isEmpty());

@@ -1,30 +1,15 @@
 // The capture program's command line: every misuse is refused before any
 // page is loaded, with a message and the usage on stderr.
-#include <QProcess>
+#include "support/iecapt_run.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace quendrel {
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-Outcome runIecapt(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(QUENDREL_IECAPT), arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
+using Outcome = testing::IecaptOutcome;
+using testing::RunIecapt;
 
 struct MisuseCase {
     const char* what;
@@ -50,7 +35,7 @@ TEST(IecaptOptionsTest, MisusesAreRefusedWithTheUsage) {
         {"zero time limit", {"--url=http://127.0.0.1/", out, "--max-wait=0"}, "--max-wait must be"},
     };
     for (const MisuseCase& c : cases) {
-        const Outcome outcome = runIecapt(c.arguments);
+        const Outcome outcome = RunIecapt(c.arguments);
         EXPECT_EQ(outcome.exitCode, 2) << c.what;
         EXPECT_TRUE(outcome.errors.startsWith(QStringLiteral("iecapt: ") + c.message))
             << c.what << ": " << outcome.errors.toStdString();
@@ -60,7 +45,7 @@ TEST(IecaptOptionsTest, MisusesAreRefusedWithTheUsage) {
 }
 
 TEST(IecaptOptionsTest, HelpGoesToStandardOutput) {
-    const Outcome outcome = runIecapt({"--help"});
+    const Outcome outcome = RunIecapt({"--help"});
     EXPECT_EQ(outcome.exitCode, 0);
     EXPECT_TRUE(outcome.output.startsWith("Usage: iecapt")) << outcome.output.toStdString();
 }
