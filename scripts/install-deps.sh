@@ -7,7 +7,8 @@ apt-get update -q
 apt-get install -y -q --no-install-recommends \
   build-essential cmake ninja-build pkg-config git \
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev \
-  libcups2-dev cups cups-client cups-bsd cups-filters \
+  libcups2-dev cups cups-client cups-bsd cups-filters cups-ipp-utils \
+  libqpdf-dev \
   libgtest-dev libgmock-dev googletest \
   fonts-liberation fonts-dejavu-core \
   poppler-utils xvfb xauth imagemagick x11-utils \

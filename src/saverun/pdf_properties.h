@@ -1,0 +1,20 @@
+#pragma once
+// The document properties every PDF of a run carries, so that a folder of
+// saved pages can be searched by title and by source.
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace quendrel {
+
+struct PdfProperties {
+    QString title;    // the page's title
+    QString address;  // the address the page was saved from
+    QDateTime saved;  // when it was saved
+};
+
+// The same PDF with its document properties set. Throws Failure when the
+// bytes are not a PDF that can be rewritten.
+QByteArray WithPdfProperties(const QByteArray& pdf, const PdfProperties& properties);
+
+}  // namespace quendrel
