@@ -6,8 +6,8 @@
 //
 // The job comes from `file` or standard input. Progress and failures go to
 // standard error as INFO:/ERROR:/DEBUG: lines for the CUPS log.
-#include "pdfprinter/control_values.h"
 #include "pdfprinter/file_io.h"
+#include "pdfprinter/job_destination.h"
 #include "pdfprinter/job_file_name.h"
 #include "pdfprinter/job_user.h"
 #include "pdfprinter/pdf_output.h"
@@ -50,17 +50,6 @@ int fail(const std::string& reason) {
     return CUPS_BACKEND_FAILED;
 }
 
-std::string readControlText(const JobUser& user, const char* name, std::string& error) {
-    ControlValue value = readControlValue(user.home, name);
-    if (value.status == ControlValue::Found) return value.text;
-    if (value.status == ControlValue::Unreadable)
-        error = value.error;
-    else
-        error = std::string("the control value ") + name + " of " + quoted(user.name) + " is not set (in " +
-                quoted(controlFolder(user.home)) + ")";
-    return {};
-}
-
 OutputResult saveIntoPdfFolder(JobInput& job, const JobUser& user, const std::string& title) {
     const std::string folder = user.home + "/PDF";
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -78,18 +67,18 @@ int printJob(const std::string& userName, const std::string& title, int input) {
     if (!becomeJobUser(*user, error)) return fail(error);
     // Only now, with the user's rights, is anything of the user's touched.
 
-    const std::string bypass = readControlText(*user, kBypassSaveAsValue, error);
-    if (!error.empty()) return fail(error);
-
+    // A job that is refused anyway leaves the printer's pointing for the
+    // job it was meant for.
     JobInput job(input);
     if (std::string problem = job.readStart(); !problem.empty()) return fail(problem);
 
+    const JobDestination destination = chooseJobDestination(user->home);
+    if (destination.kind == JobDestination::Refused) return fail(destination.reason);
     OutputResult result;
-    if (bypass == "1") {
-        const std::string target = readControlText(*user, kOutputFileValue, error);
-        if (!error.empty()) return fail(error);
-        result = writeJobTo(job, target);
+    if (destination.kind == JobDestination::OutputFile) {
+        result = writeJobTo(job, destination.target);
     } else {
+        std::fprintf(stderr, "DEBUG: Saving into the PDF folder: %s\n", destination.reason.c_str());
         result = saveIntoPdfFolder(job, *user, title);
     }
     if (!result.ok()) return fail(result.error);

@@ -39,42 +39,59 @@ std::string controlFolder(const std::string& home) {
     return home + "/.config/" + kPrinterName;
 }
 
-ControlValue readControlValue(const std::string& home, std::string_view name) {
+namespace {
+
+ControlValue unreadable(std::string error) {
     ControlValue result;
-    if (home.empty() || !isValidName(name)) {
-        result.status = ControlValue::Unreadable;
-        result.error = "no home folder or an invalid value name";
-        return result;
-    }
-    const std::string path = controlFolder(home) + "/" + std::string(name);
+    result.status = ControlValue::Unreadable;
+    result.error = std::move(error);
+    return result;
+}
+
+// Reads the value file at `path`: a plain file of at most kMaxValueBytes
+// without NUL. A FIFO or device there is never waited on.
+ControlValue readValueFile(const std::string& path) {
+    ControlValue result;
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid()) {
         if (errno == ENOENT || errno == ENOTDIR) return result;  // Missing
-        result.status = ControlValue::Unreadable;
-        result.error = "cannot open " + quoted(path) + ": " + std::strerror(errno);
-        return result;
+        return unreadable("cannot open " + quoted(path) + ": " + std::strerror(errno));
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.status = ControlValue::Unreadable;
-        result.error = quoted(path) + " is not a plain file";
-        return result;
-    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return unreadable(quoted(path) + " is not a plain file");
     std::string text;
     std::string readError;
-    if (!readUpTo(fd.get(), kMaxValueBytes + 1, text, readError)) {
-        result.status = ControlValue::Unreadable;
-        result.error = "cannot read " + quoted(path) + ": " + readError;
-        return result;
-    }
-    if (text.size() > kMaxValueBytes || text.find('\0') != std::string::npos) {
-        result.status = ControlValue::Unreadable;
-        result.error = quoted(path) + " does not hold a value";
-        return result;
-    }
+    if (!readUpTo(fd.get(), kMaxValueBytes + 1, text, readError))
+        return unreadable("cannot read " + quoted(path) + ": " + readError);
+    if (text.size() > kMaxValueBytes || text.find('\0') != std::string::npos)
+        return unreadable(quoted(path) + " does not hold a value");
     result.status = ControlValue::Found;
     result.text = std::move(text);
     return result;
+}
+
+}  // namespace
+
+ControlValue readControlValue(const std::string& home, std::string_view name) {
+    if (home.empty() || !isValidName(name)) return unreadable("no home folder or an invalid value name");
+    return readValueFile(controlFolder(home) + "/" + std::string(name));
+}
+
+ControlValue takeControlValue(const std::string& home, std::string_view name) {
+    if (home.empty() || !isValidName(name)) return unreadable("no home folder or an invalid value name");
+    const std::string folder = controlFolder(home);
+    const std::string path = folder + "/" + std::string(name);
+    // The rename is the claim: of several jobs racing for one written value
+    // exactly one moves it away; the others find nothing.
+    const std::string taken = folder + "/." + std::string(name) + ".taken-" + randomHexSuffix();
+    if (::rename(path.c_str(), taken.c_str()) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return {};  // Missing
+        return unreadable("cannot take " + quoted(path) + ": " + std::strerror(errno));
+    }
+    TemporaryFile cleanup(taken);
+    ControlValue value = readValueFile(taken);
+    if (value.status == ControlValue::Missing) return unreadable(quoted(path) + " vanished while it was taken");
+    return value;
 }
 
 std::string writeControlValue(const std::string& home, std::string_view name, std::string_view value) {

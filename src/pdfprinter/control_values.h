@@ -22,6 +22,10 @@ struct ControlValue {
 // Reads one value of the user whose home folder is given.
 ControlValue readControlValue(const std::string& home, std::string_view name);
 
+// Removes the value and gives what it held. Of several callers racing for
+// one written value exactly one gets it (Found); the others see Missing.
+ControlValue takeControlValue(const std::string& home, std::string_view name);
+
 // Writes one value (any bytes except NUL), creating the folder with mode 0700
 // when needed. Gives an empty text on success, else what went wrong.
 std::string writeControlValue(const std::string& home, std::string_view name, std::string_view value);

@@ -1,11 +1,13 @@
 #include "pdfprinter/file_io.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 namespace marrowby {
@@ -103,6 +105,24 @@ bool syncAndClose(FileDescriptor& fd, std::string& error) {
 void syncFolder(const std::string& folder) {
     FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.valid()) ::fsync(fd.get());
+}
+
+std::string randomHexSuffix() {
+    unsigned char bytes[8];
+    if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+        // No entropy yet: the pid and the clock still make collisions rare,
+        // and O_EXCL turns any collision into a retry.
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        unsigned long long mix = static_cast<unsigned long long>(now) ^ (static_cast<unsigned long long>(::getpid()) << 32);
+        std::memcpy(bytes, &mix, sizeof bytes);
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out += hex[b >> 4];
+        out += hex[b & 0xf];
+    }
+    return out;
 }
 
 std::string quoted(std::string_view text) {

@@ -53,6 +53,10 @@ bool syncAndClose(FileDescriptor& fd, std::string& error);
 // Makes a rename in the folder durable; failures are not fatal.
 void syncFolder(const std::string& folder);
 
+// Sixteen hex digits from the kernel's random source, for names of
+// temporary files that must not be guessed or collide.
+std::string randomHexSuffix();
+
 // The text in double quotes with control characters, quotes and backslashes
 // escaped, safe to put on one log line.
 std::string quoted(std::string_view text);

@@ -4,12 +4,10 @@
 #include "pdfprinter/job_file_name.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,24 +16,6 @@ namespace {
 
 constexpr std::size_t kStartBytes = 1024;
 constexpr int kMaxNumberedNames = 999;
-
-std::string randomSuffix() {
-    unsigned char bytes[8];
-    if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-        // No entropy yet: the pid and the clock still make collisions rare,
-        // and O_EXCL turns any collision into a retry.
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        unsigned long long mix = static_cast<unsigned long long>(now) ^ (static_cast<unsigned long long>(::getpid()) << 32);
-        std::memcpy(bytes, &mix, sizeof bytes);
-    }
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char b : bytes) {
-        out += hex[b >> 4];
-        out += hex[b & 0xf];
-    }
-    return out;
-}
 
 std::string folderProblem(const std::string& folder) {
     struct stat st {};
@@ -52,7 +32,7 @@ std::string folderProblem(const std::string& folder) {
 std::optional<TemporaryFile> writeTemporary(JobInput& job, const std::string& folder,
                                             std::optional<mode_t> keptMode, std::string& error) {
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const std::string path = (folder == "/" ? "" : folder) + "/.marrowby-" + randomSuffix() + ".part";
+        const std::string path = (folder == "/" ? "" : folder) + "/.marrowby-" + randomHexSuffix() + ".part";
         FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
         if (!fd.valid()) {
             if (errno == EEXIST) continue;

@@ -17,5 +17,9 @@ inline constexpr char kBackendScheme[] = "marrowby";
 // The two per-user control values the tool writes before each job.
 inline constexpr char kOutputFileValue[] = "OutputFile";
 inline constexpr char kBypassSaveAsValue[] = "BypassSaveAs";
+// Written last, holding the OutputFile text: arms the printer for exactly one
+// job. The backend takes it away with the job it writes to OutputFile, so no
+// later job (of the tool or of any other program) replaces that file.
+inline constexpr char kJobMarkValue[] = "JobMark";
 
 }  // namespace marrowby

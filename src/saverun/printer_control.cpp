@@ -71,6 +71,12 @@ void PrinterControl::PointPdfPrinterAt(const QString& pdfPath) {
         controlValues_.write(QString::fromUtf8(marrowby::kBypassSaveAsValue), QStringLiteral("1"));
     } catch (...) {
     }
+    // Last: arms the printer for the one job that follows. The printer takes
+    // the mark with that job, so no later job replaces this PDF.
+    try {
+        controlValues_.write(QString::fromUtf8(marrowby::kJobMarkValue), pdfPath);
+    } catch (...) {
+    }
 }
 
 QString PrinterControl::printerMissingMessage() {

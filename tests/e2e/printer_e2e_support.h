@@ -7,6 +7,8 @@
 #include "pdfprinter/printer_names.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
+#include "saverun/printer_control.h"
+#include "support/fake_platform.h"
 #include "support/sample_pdf.h"
 
 #include <QBuffer>
@@ -129,6 +131,14 @@ inline ::testing::AssertionResult queueStillPrints() {
 
 inline void setControlValue(const char* name, const QString& value) {
     ASSERT_TRUE(quendrel::platform::FilePrinterControlStore().write(QString::fromUtf8(name), value));
+}
+
+// Points the printer at `target` for the next job, the way the tool does.
+inline void pointPrinterAt(const QString& target) {
+    CupsPrintSystem cups;
+    quendrel::testing::FakeDialogs dialogs;
+    quendrel::platform::FilePrinterControlStore values;
+    quendrel::PrinterControl(cups, values, dialogs, QStringLiteral("Quendrel")).PointPdfPrinterAt(target);
 }
 
 inline void removeControlValue(const char* name) {
