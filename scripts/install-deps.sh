@@ -12,4 +12,5 @@ apt-get install -y -q --no-install-recommends \
   libgtest-dev libgmock-dev googletest \
   fonts-liberation fonts-dejavu-core \
   poppler-utils xvfb xauth imagemagick x11-utils \
+  dpkg-dev lintian desktop-file-utils appstream \
   passwd util-linux

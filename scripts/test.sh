@@ -2,7 +2,8 @@
 # Runs every test of Quendrel on Debian 12, as root: installs the packages,
 # builds, starts the CUPS daemon, installs the PDF printer, then runs the unit
 # tests, the end-to-end tests (real cupsd, backend, Qt WebEngine, iecapt, pages
-# on 127.0.0.1), and the unit tests once more under ASan and UBSan.
+# on 127.0.0.1), the unit tests once more under ASan and UBSan, and last the
+# Debian package: built, installed, upgraded and removed for real.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || { echo "test.sh: run this as root (it installs packages and a printer)" >&2; exit 1; }
@@ -25,4 +26,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUENDREL_SANITIZE=O
 cmake --build build-asan -j"$jobs" --target unit_tests
 (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest -L unit --output-on-failure -j"$jobs") || status=1
+
+# Last, as it takes the printer away while it installs and removes the package.
+scripts/check-package.sh build || status=1
 exit $status
