@@ -10,11 +10,13 @@ namespace quendrel {
 struct PdfProperties {
     QString title;    // the page's title
     QString address;  // the address the page was saved from
-    QDateTime saved;  // when it was saved
+    QDateTime saved;  // when it was saved; invalid: now
 };
 
-// The same PDF with its document properties set. Throws Failure when the
-// bytes are not a PDF that can be rewritten.
+// The same PDF with its document properties set: Title, the address as Subject
+// and under Source, CreationDate and ModDate with their time zone. An empty
+// title or address removes the entry. Throws Failure when the bytes are not a
+// PDF that can be rewritten.
 QByteArray WithPdfProperties(const QByteArray& pdf, const PdfProperties& properties);
 
 }  // namespace quendrel

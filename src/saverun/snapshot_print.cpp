@@ -1,12 +1,15 @@
 #include "snapshot_print.h"
 
 #include "command_line.h"
+#include "pdf_properties.h"
 #include "platform/desktop.h"
 #include "platform/failure.h"
 #include "platform/print_system.h"
 #include "process_runner.h"
 #include "progress_display.h"
 
+#include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -17,14 +20,15 @@
 #include <QPdfWriter>
 #include <QPixmap>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quendrel {
 
 namespace {
 
 constexpr int kHiddenWindow = 0;
-constexpr double kTwipsPerInch = 1440.0;
 
 }  // namespace
 
@@ -42,6 +46,19 @@ void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, in
                             statusText, baseValue, entryCount);
 }
 
+std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable) {
+    std::vector<SheetSlice> slices;
+    if (picture.isEmpty() || printable.isEmpty()) return slices;
+    // A sheet's height in picture rows at the scale printable width / picture
+    // width, counted in whole numbers so no row is split or drawn twice; a
+    // picture narrow enough to need more than one sheet per row still gets one.
+    const qint64 rowsPerSheet =
+        std::max<qint64>(1, qint64(printable.height()) * picture.width() / printable.width());
+    for (qint64 first = 0; first < picture.height(); first += rowsPerSheet)
+        slices.push_back({int(first), int(std::min<qint64>(rowsPerSheet, picture.height() - first))});
+    return slices;
+}
+
 PicturePrint::PicturePrint(QLabel* holder, platform::PrintSystem& printers)
     : holder_(holder), printers_(printers) {}
 
@@ -51,21 +68,25 @@ void PicturePrint::dropDocument() {
     if (painter_ && painter_->isActive()) painter_->end();
     painter_.reset();
     writer_.reset();
-    file_.reset();
+    output_.reset();
+    document_.clear();
+    sheets_ = 0;
 }
 
-void PicturePrint::Load(const QString& picturePath) {
+void PicturePrint::Load(const QString& picturePath, const QString& address) {
     dropDocument();
     QImageReader reader(picturePath);
     QImage picture = reader.read();
     if (picture.isNull()) {
         picture_ = QImage();
         pictureName_.clear();
+        address_.clear();
         if (holder_) holder_->clear();
         throw Failure(QStringLiteral("The picture %1 could not be loaded: %2").arg(picturePath, reader.errorString()));
     }
     picture_ = std::move(picture);
     pictureName_ = QFileInfo(picturePath).fileName();
+    address_ = address;
     if (holder_) {
         holder_->setPixmap(QPixmap::fromImage(picture_));
         holder_->resize(picture_.size());
@@ -74,46 +95,69 @@ void PicturePrint::Load(const QString& picturePath) {
 
 void PicturePrint::SetDeviceUnits() { scaleMode_ = ScaleMode::DevicePixels; }
 
+void PicturePrint::beginDocument() {
+    auto output = std::make_unique<QBuffer>(&document_);
+    output->open(QIODevice::WriteOnly);
+    auto writer = std::make_unique<QPdfWriter>(output.get());
+    writer->setResolution(kPictureDotsPerInch);
+    const qreal border = kPrintableBorderPoints;
+    writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(border, border, border, border), QPageLayout::Point));
+    writer->setCreator(QStringLiteral("Quendrel"));
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(writer.get())) throw Failure(QStringLiteral("The print document could not be begun."));
+    output_ = std::move(output);
+    writer_ = std::move(writer);
+    painter_ = std::move(painter);
+}
+
 void PicturePrint::Draw() {
     if (picture_.isNull()) throw Failure(QStringLiteral("There is no picture to print."));
-    if (!painter_) {
-        auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/quendrel-picture-XXXXXX.pdf"));
-        if (!file->open())
-            throw Failure(QStringLiteral("Cannot create the print file %1: %2").arg(file->fileName(), file->errorString()));
-        auto writer = std::make_unique<QPdfWriter>(file.get());
-        writer->setResolution(kPictureDotsPerInch);
-        writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-        writer->setCreator(QStringLiteral("Quendrel"));
-        auto painter = std::make_unique<QPainter>();
-        if (!painter->begin(writer.get())) throw Failure(QStringLiteral("The print document could not be begun."));
-        file_ = std::move(file);
-        writer_ = std::move(writer);
-        painter_ = std::move(painter);
+    if (!painter_) beginDocument();
+    const QSize printable(writer_->width(), writer_->height());
+    const double scale = double(printable.width()) / picture_.width();
+    for (const SheetSlice& slice : SheetSlices(picture_.size(), printable)) {
+        if (sheets_++ > 0 && !writer_->newPage()) throw Failure(QStringLiteral("A new sheet could not be begun."));
+        // Each sheet holds its own rows as an image of their own, so a reader
+        // decodes one sheet's rows to show it and no row shows on two sheets.
+        // The rows are read in place: the held picture outlives the drawing.
+        const QImage rows(picture_.constScanLine(slice.firstRow), picture_.width(), slice.rows,
+                          picture_.bytesPerLine(), picture_.format());
+        painter_->drawImage(QRectF(0, 0, printable.width(), slice.rows * scale), rows);
     }
-    double width = picture_.width() + kPictureStretch;
-    double height = picture_.height() + kPictureStretch;
-    if (scaleMode_ == ScaleMode::Twips) {
-        width *= kPictureDotsPerInch / kTwipsPerInch;
-        height *= kPictureDotsPerInch / kTwipsPerInch;
-    }
-    painter_->drawImage(QRectF(0, 0, width, height), picture_);
+}
+
+QString PicturePrint::documentTitle() const {
+    // The capture program may name the page's title in the picture; a page
+    // without one is known by its address, as a browser's tab shows it.
+    const QString title = picture_.text(QStringLiteral("Title")).trimmed();
+    if (!title.isEmpty()) return title;
+    return address_.isEmpty() ? pictureName_ : address_;
 }
 
 int PicturePrint::EndDocument(const QString& title) {
     if (!painter_) throw Failure(QStringLiteral("There is no print document to end."));
     const bool ended = painter_->end();
-    const bool written = ended && file_->flush();
-    std::unique_ptr<QTemporaryFile> file = std::move(file_);
     painter_.reset();
     writer_.reset();
-    if (!written) throw Failure(QStringLiteral("The print document could not be written to %1.").arg(file->fileName()));
+    output_.reset();
+    const QByteArray drawn = std::exchange(document_, QByteArray());
+    sheets_ = 0;
+    if (!ended) throw Failure(QStringLiteral("The print document could not be ended."));
+    const QByteArray pdf = WithPdfProperties(drawn, {documentTitle(), address_, QDateTime::currentDateTime()});
+
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/quendrel-picture-XXXXXX.pdf"));
+    if (!file.open())
+        throw Failure(QStringLiteral("Cannot create the print file %1: %2").arg(file.fileName(), file.errorString()));
+    if (file.write(pdf) != pdf.size() || !file.flush())
+        throw Failure(QStringLiteral("The print document could not be written to %1.").arg(file.fileName()));
     // The print system reads the whole file when the job is submitted; the
     // file goes when this call returns.
-    return printers_.submitPdfToDefault(file->fileName(), title.isEmpty() ? pictureName_ : title);
+    return printers_.submitPdfToDefault(file.fileName(), title.isEmpty() ? pictureName_ : title);
 }
 
-int PrintCapturedPicture(PicturePrint& print, const QString& capturePath) {
-    print.Load(capturePath);
+int PrintCapturedPicture(PicturePrint& print, const QString& capturePath, const QString& address) {
+    print.Load(capturePath, address);
     print.SetDeviceUnits();
     print.Draw();
     return print.EndDocument();

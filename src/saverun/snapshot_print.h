@@ -1,15 +1,19 @@
 #pragma once
 // The picture side of the snapshot method: the capture program renders the
-// page into a JPEG, and the JPEG is printed stretched as one page.
+// page into a JPEG, and the JPEG is printed at the width of the sheet, over as
+// many sheets as the page is long.
+#include <QByteArray>
 #include <QImage>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <memory>
+#include <vector>
 
+class QBuffer;
 class QLabel;
 class QPainter;
 class QPdfWriter;
-class QTemporaryFile;
 
 namespace quendrel {
 
@@ -36,11 +40,22 @@ struct SnapshotPlatform {
 void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
                      const QString& address, const QString& capturePath);
 
-// The page a picture is printed on: A4 at 600 dots per inch, no margin, so
-// the top-left corner of the page is (0, 0) in device pixels.
+// The sheet a picture is printed on: A4 at 600 dots per inch, inside the
+// unprintable border the PDF printer declares (18 points on every side), so
+// (0, 0) in device pixels is the top-left corner of the printable area.
 inline constexpr int kPictureDotsPerInch = 600;
-// Added to the picture's width and height, in device pixels, for its printed size.
-inline constexpr int kPictureStretch = 4200;
+inline constexpr double kPrintableBorderPoints = 18.0;
+
+// The rows of a picture that one sheet holds.
+struct SheetSlice {
+    int firstRow;
+    int rows;
+};
+
+// How a picture of `picture` pixels, scaled once so its width fills the
+// printable width, is split over sheets of `printable` device pixels: whole
+// rows only, each row on exactly one sheet, every sheet but the last full.
+std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable);
 
 // The print object with its picture holder. One lives as long as the main
 // window: the picture stays held from one entry to the next. Each step is a
@@ -55,39 +70,48 @@ public:
     PicturePrint(const PicturePrint&) = delete;
     PicturePrint& operator=(const PicturePrint&) = delete;
 
-    // Loads the picture file into the holder, which takes its size. A file
+    // Loads the picture file into the holder, which takes its size; the
+    // address is the page it shows, for the document's properties. A file
     // that is not a readable picture empties the holder and throws Failure,
     // so an earlier entry's picture is never printed under a later name.
     // A document that was begun and not ended is dropped.
-    void Load(const QString& picturePath);
-    // The unit of the following drawing: device pixels.
+    void Load(const QString& picturePath, const QString& address = QString());
+    // The unit of the following drawing: device pixels. The picture is fitted
+    // to the printable width whatever the unit, so this changes nothing of
+    // the result; it stays a step of its own for the run's reports.
     void SetDeviceUnits();
-    // Draws the held picture stretched to (width + 4200) x (height + 4200) at
-    // the top-left corner of the page, beginning the document and its one
-    // page on the first call. Throws Failure when the holder is empty.
+    // Draws the held picture scaled to the printable width and split over as
+    // many sheets as its height needs (see SheetSlices), beginning the
+    // document on the first call. Throws Failure when the holder is empty.
     void Draw();
-    // Ends the document and submits it to the default printer as one job;
-    // gives the job's id. Throws Failure when nothing was drawn or the job
-    // is refused. The title names the job; empty, the picture's file name.
+    // Ends the document, sets its properties (the page's title, its address,
+    // the time of now) and submits it to the default printer as one job;
+    // gives the job's id. Throws Failure when nothing was drawn or the job is
+    // refused. The title names the job; empty, the picture's file name.
     int EndDocument(const QString& title = QString());
 
     const QImage& picture() const { return picture_; }
     ScaleMode scaleMode() const { return scaleMode_; }
 
 private:
+    void beginDocument();
     void dropDocument();
+    QString documentTitle() const;
 
     QPointer<QLabel> holder_;
     platform::PrintSystem& printers_;
     QImage picture_;
     QString pictureName_;
+    QString address_;
     ScaleMode scaleMode_ = ScaleMode::Twips;
-    std::unique_ptr<QTemporaryFile> file_;
+    QByteArray document_;
+    std::unique_ptr<QBuffer> output_;
     std::unique_ptr<QPdfWriter> writer_;
     std::unique_ptr<QPainter> painter_;
+    int sheets_ = 0;
 };
 
 // The four steps in a row: load, device units, draw, end of document.
-int PrintCapturedPicture(PicturePrint& print, const QString& capturePath);
+int PrintCapturedPicture(PicturePrint& print, const QString& capturePath, const QString& address = QString());
 
 }  // namespace quendrel

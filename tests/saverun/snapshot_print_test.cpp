@@ -1,6 +1,7 @@
-// The picture print: one page of PDF holding the capture stretched by a fixed
-// amount, and no stale picture after a failed load. The capture program run is
-// checked against a scripted launcher.
+// The picture print: the capture at the printable width over as many sheets as
+// it needs, with the page's title and address in the document, and no stale
+// picture after a failed load. The capture program run is checked against a
+// scripted launcher.
 #include "saverun/snapshot_print.h"
 
 #include "platform/failure.h"
@@ -8,13 +9,16 @@
 #include "support/fake_platform.h"
 #include "support/pdf_keeping_print_system.h"
 #include "support/poppler_tools.h"
+#include "support/qstring_printer.h"
 
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -69,57 +73,164 @@ TEST(CaptureSnapshot, AProgramThatCannotStartLeavesTheBarAlone) {
     EXPECT_TRUE(bar.texts.empty());
 }
 
+// The printable area of the picture's sheet in device pixels: A4 at 600 dpi
+// inside an 18 point border.
+const QSize kPrintable(4658, 6717);
+constexpr double kPrintableWidthInches = (595.0 - 2 * 18.0) / 72.0;
+
+TEST(SheetSlices, EveryRowLandsOnExactlyOneSheetAndNoSheetOverflows) {
+    struct Case {
+        QSize picture;
+        int sheets;
+    } cases[] = {
+        {{1024, 500}, 1},              // shorter than a sheet
+        {{1024, 1476}, 1},             // exactly one sheet: 6717 / (4658 / 1024) = 1476.6 rows
+        {{1024, 1477}, 2},             // one row more
+        {{1024, 30 * 768}, 16},        // thirty screens
+        {{6000, 9000}, 2},             // wider than the sheet: 8652 rows a sheet
+        {{4658, 6717}, 1},             // the printable area itself
+        {{1, 3}, 3},                   // so narrow that one row fills a sheet
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.picture.width() << " x " << c.picture.height());
+        const std::vector<SheetSlice> slices = SheetSlices(c.picture, kPrintable);
+        ASSERT_EQ(static_cast<int>(slices.size()), c.sheets);
+        const double scale = double(kPrintable.width()) / c.picture.width();
+        int next = 0;
+        for (size_t i = 0; i < slices.size(); ++i) {
+            EXPECT_EQ(slices[i].firstRow, next) << "sheet " << i;
+            EXPECT_GT(slices[i].rows, 0);
+            EXPECT_LE(slices[i].rows * scale, kPrintable.height() + 1e-9) << "sheet " << i << " overflows";
+            if (i + 1 < slices.size() && c.picture.width() > 1) {
+                EXPECT_GT((slices[i].rows + 1) * scale, kPrintable.height()) << "sheet " << i << " is not full";
+            }
+            next += slices[i].rows;
+        }
+        EXPECT_EQ(next, c.picture.height());
+    }
+    EXPECT_TRUE(SheetSlices({0, 100}, kPrintable).empty());
+    EXPECT_TRUE(SheetSlices({100, 0}, kPrintable).empty());
+}
+
 class PicturePrintTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     PdfKeepingPrintSystem printers{dir.path()};
     QLabel holder;
 
-    QString writeJpeg(const QString& name, QSize size, QColor colour) {
+    QString writeJpeg(const QString& name, QSize size, QColor colour, const QString& title = QString()) {
         QImage image(size, QImage::Format_RGB32);
         image.fill(colour);
+        if (!title.isEmpty()) image.setText(QStringLiteral("Title"), title);
+        return save(name, image);
+    }
+
+    QString save(const QString& name, const QImage& image) {
         const QString path = dir.filePath(name);
-        EXPECT_TRUE(image.save(path, "JPEG"));
+        EXPECT_TRUE(image.save(path, "JPEG", 95));
         return path;
     }
 };
 
-TEST_F(PicturePrintTest, PrintsTheCaptureStretchedBy4200DevicePixelsOnOnePage) {
+TEST_F(PicturePrintTest, PrintsTheCaptureAtThePrintableWidthOverAsManySheetsAsItsHeightNeeds) {
+    struct Case {
+        QSize picture;
+        std::vector<int> sheetRows;
+    } cases[] = {
+        {{800, 600}, {600}},
+        {{1024, 1476}, {1476}},
+        {{1024, 1477}, {1476, 1}},
+        {{1024, 4000}, {1476, 1476, 1048}},
+        {{6000, 2000}, {2000}},  // wider than the sheet: every pixel kept, drawn narrower
+    };
     PicturePrint print(&holder, printers);
-    const QString capture = writeJpeg(QStringLiteral("www.example.com.jpg"), {800, 3000}, Qt::darkBlue);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.picture.width() << " x " << c.picture.height());
+        print.Load(writeJpeg(QStringLiteral("www.example.com.jpg"), c.picture, Qt::darkBlue));
+        EXPECT_EQ(holder.size(), c.picture);
+        print.SetDeviceUnits();
+        print.Draw();
+        const int job = print.EndDocument();
+        EXPECT_EQ(job, printers.jobs.back().id);
+        EXPECT_EQ(printers.jobs.back().title, QStringLiteral("www.example.com.jpg"));
+        EXPECT_FALSE(QFileInfo::exists(printers.jobs.back().path)) << "the temporary PDF stays behind";
 
-    print.Load(capture);
-    EXPECT_EQ(holder.size(), QSize(800, 3000));
-    print.SetDeviceUnits();
-    print.Draw();
-    const int job = print.EndDocument();
-
-    ASSERT_EQ(printers.jobs.size(), 1u);
-    EXPECT_EQ(job, printers.jobs[0].id);
-    EXPECT_EQ(printers.jobs[0].title, QStringLiteral("www.example.com.jpg"));
-    EXPECT_FALSE(QFileInfo::exists(printers.jobs[0].path)) << "the temporary PDF stays behind";
-
-    const QString pdf = printers.kept[0];
-    EXPECT_EQ(testing::PdfInfoField(pdf, QStringLiteral("Pages")), QStringLiteral("1"));
-    EXPECT_TRUE(testing::PdfInfoField(pdf, QStringLiteral("Page size")).contains(QStringLiteral("(A4)")));
-    const auto images = testing::PdfImages(pdf);
-    ASSERT_EQ(images.size(), 1u);
-    EXPECT_EQ(images[0].width, 800);
-    EXPECT_EQ(images[0].height, 3000);
-    // 5000 x 7200 device pixels at 600 dpi: 800 px over 8.33 in, 3000 px over 12 in.
-    EXPECT_NEAR(images[0].xPpi, 800.0 / (5000.0 / 600.0), 1.0);
-    EXPECT_NEAR(images[0].yPpi, 3000.0 / (7200.0 / 600.0), 1.0);
+        const QString pdf = printers.kept.back();
+        EXPECT_EQ(testing::PdfInfoField(pdf, QStringLiteral("Pages")).toInt(), static_cast<int>(c.sheetRows.size()));
+        EXPECT_TRUE(testing::PdfInfoField(pdf, QStringLiteral("Page size")).contains(QStringLiteral("(A4)")));
+        const auto images = testing::PdfImages(pdf);
+        ASSERT_EQ(images.size(), c.sheetRows.size());
+        for (size_t i = 0; i < images.size(); ++i) {
+            EXPECT_EQ(images[i].page, static_cast<int>(i) + 1);
+            EXPECT_EQ(images[i].width, c.picture.width());
+            EXPECT_EQ(images[i].height, c.sheetRows[i]);
+            // Scaled once, the same in both directions, to the printable width.
+            EXPECT_NEAR(images[i].xPpi, c.picture.width() / kPrintableWidthInches, 1.0);
+            EXPECT_NEAR(images[i].yPpi, images[i].xPpi, 1.0);
+        }
+    }
 }
 
-TEST_F(PicturePrintTest, WithoutDeviceUnitsTheSizeIsInTwips) {
+TEST_F(PicturePrintTest, TheSheetsShowThePictureWholeFromItsFirstRowToItsLast) {
+    // A blue page with a red band down its right edge, a green first band and
+    // a magenta last band, each 20 rows: the edges of the picture.
+    QImage picture(1024, 3100, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QPainter painter(&picture);
+    painter.fillRect(0, 0, 1024, 20, Qt::green);
+    painter.fillRect(1024 - 20, 0, 20, 3100, Qt::red);
+    painter.fillRect(0, 3100 - 20, 1024, 20, Qt::magenta);
+    painter.end();
+
     PicturePrint print(nullptr, printers);
-    print.Load(writeJpeg(QStringLiteral("a.jpg"), {1000, 1000}, Qt::red));
-    print.Draw();
-    print.EndDocument();
-    const auto images = testing::PdfImages(printers.kept[0]);
-    ASSERT_EQ(images.size(), 1u);
-    // 5200 twips are 3.61 in.
-    EXPECT_NEAR(images[0].xPpi, 1000.0 / (5200.0 / 1440.0), 1.0);
+    PrintCapturedPicture(print, save(QStringLiteral("a.jpg"), picture));
+    const std::vector<QImage> sheets = testing::PdfPageImages(printers.kept.back(), 72);
+    ASSERT_EQ(sheets.size(), 3u);  // 1476 + 1476 + 148 rows
+
+    const auto near = [](QColor seen, QColor wanted) {
+        return std::abs(seen.red() - wanted.red()) < 60 && std::abs(seen.green() - wanted.green()) < 60 &&
+               std::abs(seen.blue() - wanted.blue()) < 60;
+    };
+    // At 72 dpi the printable area runs from 18 to 577 across and 18 to 824 down.
+    const QImage& first = sheets[0];
+    EXPECT_TRUE(near(first.pixelColor(300, 23), Qt::green)) << "the first rows are cut off";
+    EXPECT_TRUE(near(first.pixelColor(575, 400), Qt::red)) << "the right edge is cut off";
+    EXPECT_TRUE(near(first.pixelColor(560, 400), Qt::blue));
+    EXPECT_TRUE(near(first.pixelColor(579, 400), Qt::white)) << "the picture spills into the border";
+    EXPECT_TRUE(near(first.pixelColor(300, 821), Qt::blue)) << "the first sheet is not filled to its foot";
+    // The last sheet: 148 rows at 0.546 points a row end at 18 + 80.8, the
+    // magenta band from 18 + 69.9.
+    const QImage& last = sheets[2];
+    EXPECT_TRUE(near(last.pixelColor(300, 20), Qt::blue));
+    EXPECT_TRUE(near(last.pixelColor(300, 93), Qt::magenta)) << "the last rows are lost";
+    EXPECT_TRUE(near(last.pixelColor(300, 103), Qt::white));
+}
+
+TEST_F(PicturePrintTest, TheDocumentNamesThePageItsAddressAndWhenItWasSaved) {
+    struct Case {
+        const char* what;
+        QString pictureTitle;  // as the capture program may leave it in the picture
+        QString address;
+        QString title;         // the document's
+    } cases[] = {
+        {"titled capture", QStringLiteral("Gezeiten am Nordkai – 潮"), QStringLiteral("http://127.0.0.1/tide?day=3"),
+         QStringLiteral("Gezeiten am Nordkai – 潮")},
+        {"untitled capture", QString(), QStringLiteral("www.example.com"), QStringLiteral("www.example.com")},
+        {"no address known", QString(), QString(), QStringLiteral("b.jpg")},
+    };
+    PicturePrint print(nullptr, printers);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        PrintCapturedPicture(print, writeJpeg(QStringLiteral("b.jpg"), {300, 200}, Qt::gray, c.pictureTitle),
+                             c.address);
+        const auto info = testing::PdfInfoFields(printers.kept.back(), {QStringLiteral("-custom"), QStringLiteral("-isodates")});
+        EXPECT_EQ(info.value(QStringLiteral("Title")), c.title);
+        EXPECT_EQ(info.value(QStringLiteral("Subject")), c.address);
+        const QDateTime saved = QDateTime::fromString(info.value(QStringLiteral("CreationDate")), Qt::ISODate);
+        EXPECT_GE(saved, before);
+        EXPECT_LE(saved, QDateTime::currentDateTime().addSecs(1));
+    }
 }
 
 TEST_F(PicturePrintTest, AFailedLoadEmptiesTheHolderSoTheEarlierPictureIsNotPrintedAgain) {

@@ -1,9 +1,13 @@
 #pragma once
 // Reading PDF files in tests through poppler's command-line tools, run
 // directly (no shell) with a time limit.
+#include <QDir>
+#include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <stdexcept>
 #include <vector>
 
@@ -24,13 +28,36 @@ inline QString PdfText(const QString& pdfPath) {
     return RunPopplerTool(QStringLiteral("pdftotext"), {pdfPath, QStringLiteral("-")});
 }
 
-// One field of pdfinfo ("Pages", "Page size", ...), trimmed.
-inline QString PdfInfoField(const QString& pdfPath, const QString& field) {
-    const QString info = RunPopplerTool(QStringLiteral("pdfinfo"), {pdfPath});
+// The fields pdfinfo shows ("Pages", "Page size", "Title", ...), trimmed; with
+// `-custom` also the document properties of their own keys, with `-isodates`
+// dates as "YYYY-MM-DDTHH:MM:SS" and their time zone.
+inline QMap<QString, QString> PdfInfoFields(const QString& pdfPath, const QStringList& options = {}) {
+    const QString info = RunPopplerTool(QStringLiteral("pdfinfo"),
+                                        QStringList(options) << QStringLiteral("-enc") << QStringLiteral("UTF-8") << pdfPath);
+    QMap<QString, QString> fields;
     for (const QString& line : info.split(u'\n')) {
-        if (line.startsWith(field + u':')) return line.mid(field.size() + 1).trimmed();
+        const qsizetype colon = line.indexOf(u':');
+        if (colon > 0 && !fields.contains(line.left(colon))) fields.insert(line.left(colon), line.mid(colon + 1).trimmed());
     }
-    return QString();
+    return fields;
+}
+
+inline QString PdfInfoField(const QString& pdfPath, const QString& field) {
+    return PdfInfoFields(pdfPath).value(field);
+}
+
+// Every page rendered at `dotsPerInch`, top to bottom.
+inline std::vector<QImage> PdfPageImages(const QString& pdfPath, int dotsPerInch) {
+    QTemporaryDir folder;
+    if (!folder.isValid()) throw std::runtime_error("no temporary folder for the page images");
+    RunPopplerTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dotsPerInch),
+                                                QStringLiteral("-png"), pdfPath, folder.filePath(QStringLiteral("page"))});
+    QStringList names = QDir(folder.path()).entryList({QStringLiteral("page-*.png")}, QDir::Files);
+    // pdftoppm pads the page numbers to one width, so their names sort in page order.
+    names.sort();
+    std::vector<QImage> pages;
+    for (const QString& name : names) pages.push_back(QImage(folder.filePath(name)));
+    return pages;
 }
 
 struct PdfImage {
