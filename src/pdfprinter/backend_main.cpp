@@ -5,10 +5,13 @@
 //   marrowby job-id user title copies options [file]
 //
 // The job comes from `file` or standard input. Progress and failures go to
-// standard error as INFO:/ERROR:/DEBUG: lines for the CUPS log.
+// standard error as INFO:/ERROR:/DEBUG: lines for the CUPS log. Before
+// anything else the backend asks the scheduler whether `user` is the account
+// that submitted the job (job_origin.h) and refuses the job otherwise.
 #include "pdfprinter/file_io.h"
 #include "pdfprinter/job_destination.h"
 #include "pdfprinter/job_file_name.h"
+#include "pdfprinter/job_origin.h"
 #include "pdfprinter/job_user.h"
 #include "pdfprinter/pdf_output.h"
 #include "pdfprinter/printer_names.h"
@@ -16,8 +19,10 @@
 #include <cups/backend.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -58,6 +63,20 @@ OutputResult saveIntoPdfFolder(JobInput& job, const JobUser& user, const std::st
         return result;
     }
     return writeJobInto(job, folder, pdfFileNameForTitle(title));
+}
+
+// Empty when the scheduler established `userName` as the account that
+// submitted the job on this queue (see job_origin.h).
+std::string whyJobIsNotVouchedFor(const char* jobIdText, const std::string& userName) {
+    const char* queue = std::getenv("PRINTER");
+    if (!queue || !*queue) return "the backend was not started by the scheduler for a queue";
+    char* end = nullptr;
+    const long jobId = std::strtol(jobIdText, &end, 10);
+    if (*jobIdText == '\0' || *end != '\0' || jobId <= 0 || jobId > INT_MAX) return "the job id is not a number";
+    std::string error;
+    const std::optional<JobOrigin> origin = askSchedulerAboutJob(static_cast<int>(jobId), queue, error);
+    if (!origin) return error;
+    return whyUserIsNotVouchedFor(*origin, userName, queue);
 }
 
 int printJob(const std::string& userName, const std::string& title, int input) {
@@ -110,6 +129,7 @@ int main(int argc, char** argv) {
         const int err = errno;
         return fail("cannot open the print job " + quoted(argv[6]) + ": " + std::strerror(err));
     }
+    if (std::string why = whyJobIsNotVouchedFor(argv[1], argv[2]); !why.empty()) return fail(why);
     const int input = argc == 7 ? jobFile.get() : STDIN_FILENO;
     return printJob(argv[2], argv[3], input);
 }

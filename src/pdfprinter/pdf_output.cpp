@@ -117,6 +117,17 @@ OutputResult writeJobTo(JobInput& job, const std::string& target) {
         result.error = "OutputFile names a folder, not a file: " + quoted(target);
         return result;
     }
+    // A FIFO, socket or device there is no file to replace; a link is
+    // replaced itself, never followed.
+    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        result.error = "OutputFile is not a regular file: " + quoted(target);
+        return result;
+    }
+    // A file its owner made read-only is not replaced behind their back.
+    if (exists && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) != 0) {
+        result.error = "OutputFile is not writable: " + quoted(target) + ": " + std::strerror(errno);
+        return result;
+    }
 
     // A file that is replaced keeps its permissions.
     std::optional<mode_t> keptMode;

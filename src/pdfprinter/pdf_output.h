@@ -32,7 +32,8 @@ struct OutputResult {
 
 // Writes the job to `target`, an absolute path of a file in an existing
 // folder, creating it or replacing it (a symbolic link there is replaced by
-// the file, not followed). A new file gets mode 0644 less the umask; a
+// the file, not followed; a read-only file, a FIFO, socket or device is
+// refused). A new file gets mode 0644 less the umask; a
 // replaced file keeps its permission bits.
 OutputResult writeJobTo(JobInput& job, const std::string& target);
 

@@ -1,5 +1,6 @@
 // The control values store: exact text in, exact text out, replaced whole.
 #include "pdfprinter/control_values.h"
+#include "pdfprinter/job_destination.h"
 #include "pdfprinter/printer_names.h"
 #include "platform/file_printer_control_store.h"
 
@@ -8,6 +9,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
+#include <vector>
+#include <atomic>
 #include <sys/stat.h>
 
 namespace {
@@ -120,6 +124,65 @@ TEST_F(ControlValuesTest, TheToolsStoreFailsQuietlyWhenTheFolderCannotBeMade) {
     blocker.close();
     quendrel::platform::FilePrinterControlStore store(dir.path());
     EXPECT_FALSE(store.write("OutputFile", "/x.pdf"));
+}
+
+TEST_F(ControlValuesTest, AWrittenValueIsTakenByExactlyOneOfManyRacers) {
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(marrowby::writeControlValue(home(), marrowby::kJobMarkValue, "/x.pdf"), "");
+        std::atomic<int> found{0}, other{0};
+        std::vector<std::thread> racers;
+        for (int i = 0; i < 4; ++i)
+            racers.emplace_back([&] {
+                const ControlValue taken = marrowby::takeControlValue(home(), marrowby::kJobMarkValue);
+                (taken.status == ControlValue::Found && taken.text == "/x.pdf" ? found : other)++;
+            });
+        for (std::thread& racer : racers) racer.join();
+        EXPECT_EQ(found, 1);
+        EXPECT_EQ(other, 3);
+        EXPECT_TRUE(folderEntries().isEmpty()) << folderEntries().join(' ').toStdString();
+    }
+}
+
+// What the backend does with a job, from the values the user has.
+TEST_F(ControlValuesTest, OnlyAnArmedPointingSendsAJobToOutputFileAndOnlyOnce) {
+    using marrowby::JobDestination;
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> values;  // written in this order
+        JobDestination::Kind first;
+        JobDestination::Kind second;  // a further job without a new pointing
+    };
+    const char* out = marrowby::kOutputFileValue;
+    const char* bypass = marrowby::kBypassSaveAsValue;
+    const char* mark = marrowby::kJobMarkValue;
+    const Case cases[] = {
+        {"no values", {}, JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"pointed", {{out, "/t.pdf"}, {bypass, "1"}, {mark, "/t.pdf"}}, JobDestination::OutputFile,
+         JobDestination::PdfFolder},
+        {"values without the mark", {{out, "/t.pdf"}, {bypass, "1"}}, JobDestination::PdfFolder,
+         JobDestination::PdfFolder},
+        {"bypass other than 1", {{out, "/t.pdf"}, {bypass, "yes"}, {mark, "/t.pdf"}}, JobDestination::PdfFolder,
+         JobDestination::PdfFolder},
+        {"no bypass", {{out, "/t.pdf"}, {mark, "/t.pdf"}}, JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"re-pointed after the mark", {{mark, "/t.pdf"}, {bypass, "1"}, {out, "/u.pdf"}},
+         JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"armed without OutputFile", {{bypass, "1"}, {mark, "/t.pdf"}}, JobDestination::Refused,
+         JobDestination::PdfFolder},
+    };
+    for (const Case& c : cases) {
+        QDir(QString::fromStdString(marrowby::controlFolder(home()))).removeRecursively();
+        for (const auto& [name, value] : c.values) ASSERT_EQ(marrowby::writeControlValue(home(), name, value), "");
+        const JobDestination first = marrowby::chooseJobDestination(home());
+        EXPECT_EQ(first.kind, c.first) << c.name << ": " << first.reason;
+        if (first.kind == JobDestination::OutputFile) {
+            EXPECT_EQ(first.target, "/t.pdf") << c.name;
+        }
+        EXPECT_EQ(marrowby::chooseJobDestination(home()).kind, c.second) << c.name;
+        // The tool's values stay as it wrote them.
+        if (!c.values.empty() && std::string(c.values.front().first) == out) {
+            EXPECT_EQ(marrowby::readControlValue(home(), out).text, c.values.front().second) << c.name;
+        }
+    }
 }
 
 }  // namespace

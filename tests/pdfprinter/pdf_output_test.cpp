@@ -138,17 +138,19 @@ TEST_F(PdfOutputTest, UnusableTargetsWriteNothing) {
         at("folder/"),
         at("folder/.."),
         at("plain.txt/out.pdf"),
+        at("fifo"),
     };
     QFile plain(dir.filePath("plain.txt"));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
+    ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
 
     for (const std::string& target : targets) {
         const OutputResult result = writeTo(pdfBytes(100), target);
         EXPECT_FALSE(result.ok()) << target;
         EXPECT_FALSE(result.error.empty()) << target;
     }
-    EXPECT_EQ(entries(), (QStringList{"folder", "plain.txt"}));
+    EXPECT_EQ(entries(), (QStringList{"fifo", "folder", "plain.txt"}));
     EXPECT_TRUE(QDir(dir.filePath("folder")).isEmpty());
 }
 
@@ -181,7 +183,7 @@ TEST_F(PdfOutputTest, IntoAMissingFolderWritesNothing) {
     EXPECT_TRUE(entries().isEmpty());
 }
 
-TEST_F(PdfOutputTest, AnUnwritableFolderWritesNothing) {
+TEST_F(PdfOutputTest, UnwritableFoldersAndReadOnlyFilesAreNotWritten) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may write anywhere; the end-to-end tests cover this as a user";
     ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
     ASSERT_EQ(::chmod(at("locked").c_str(), 0500), 0);
@@ -189,6 +191,14 @@ TEST_F(PdfOutputTest, AnUnwritableFolderWritesNothing) {
     EXPECT_FALSE(writeInto(pdfBytes(100), at("locked"), "Title.pdf").ok());
     ::chmod(at("locked").c_str(), 0700);
     EXPECT_TRUE(QDir(dir.filePath("locked")).isEmpty());
+
+    QFile readOnly(dir.filePath("read-only.pdf"));
+    ASSERT_TRUE(readOnly.open(QIODevice::WriteOnly));
+    readOnly.write("kept");
+    readOnly.close();
+    ASSERT_EQ(::chmod(at("read-only.pdf").c_str(), 0444), 0);
+    EXPECT_FALSE(writeTo(pdfBytes(100), at("read-only.pdf")).ok());
+    EXPECT_EQ(contentsOf(dir.filePath("read-only.pdf")), QByteArray("kept"));
 }
 
 }  // namespace
