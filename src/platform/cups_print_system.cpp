@@ -1,8 +1,11 @@
 #include "cups_print_system.h"
 
+#include <QByteArrayList>
 #include <QFile>
 #include <cups/cups.h>
 #include <memory>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace quendrel::platform {
 namespace {
@@ -63,6 +66,39 @@ QString deviceNameOf(const cups_dest_t& dest) {
 // Instances (queue/instance in lpoptions) are option sets, not printers.
 bool isPrinter(const cups_dest_t& dest) { return dest.instance == nullptr; }
 
+// How lpoptions and lpstat name a destination.
+QString destinationOf(const cups_dest_t& dest) {
+    QString name = QString::fromUtf8(dest.name);
+    if (dest.instance) name += QLatin1Char('/') + QString::fromUtf8(dest.instance);
+    return name;
+}
+
+cups_dest_t* findDestination(const Destinations& dests, const QString& destination) {
+    const QByteArray name = destination.section(QLatin1Char('/'), 0, 0).toUtf8();
+    const QByteArray instance = destination.section(QLatin1Char('/'), 1).toUtf8();
+    return cupsGetDest(name.constData(), instance.isEmpty() ? nullptr : instance.constData(), dests.count(),
+                       dests.data());
+}
+
+// Writes the user's lpoptions with the chosen destination as the Default
+// line, or with none when nothing is chosen; every other line stays.
+bool writeDefault(http_t* http, const Destinations& dests, cups_dest_t* chosen) {
+    for (cups_dest_t& dest : dests) dest.is_default = 0;
+    if (chosen) chosen->is_default = 1;
+    return cupsSetDests2(http, dests.count(), dests.data()) == 0;
+}
+
+// The user's own default as lpoptions holds it, read the way libcups reads
+// it; an unreadable file is a failure, a missing one means none.
+QString ownDefault() {
+    QFile file(CupsPrintSystem::userOptionsPath());
+    if (!file.exists()) return QString();
+    if (!file.open(QIODevice::ReadOnly))
+        throw PrintFailure(kNoPrinterInformationError,
+                           QStringLiteral("The printer settings cannot be read: ") + file.errorString());
+    return CupsPrintSystem::ownDefaultIn(file.readAll());
+}
+
 ipp_t* jobRequest(ipp_op_t operation, int jobId) {
     ipp_t* request = ippNewRequest(operation);
     char uri[HTTP_MAX_URI];
@@ -94,7 +130,9 @@ QStringList CupsPrintSystem::printerDeviceNames() {
     return names;
 }
 
-QString CupsPrintSystem::defaultPrinterDeviceName() {
+QString CupsPrintSystem::defaultPrinterDeviceName() { return defaultPrinter().deviceName; }
+
+DefaultPrinter CupsPrintSystem::defaultPrinter() {
     Connection http(connectTimeoutMs_, replyTimeoutMs_);
     if (!http) throw PrintFailure(kNoPrinterInformationError, noAnswer());
     Destinations dests(http.get());
@@ -102,26 +140,55 @@ QString CupsPrintSystem::defaultPrinterDeviceName() {
         throw PrintFailure(kNoPrinterInformationError,
                            QStringLiteral("The printers cannot be listed: ") + lastError());
     const cups_dest_t* dest = cupsGetDest(nullptr, nullptr, dests.count(), dests.data());
-    if (!dest) throw PrintFailure(kNoPrinterInformationError, QStringLiteral("There is no default printer"));
-    return deviceNameOf(*dest);
+    if (!dest) return {DefaultPrinter::Origin::None, {}, {}};
+    const QString destination = destinationOf(*dest);
+    // A Default line that names a queue which is gone leads nowhere: the
+    // default in force is then the server's.
+    const bool own = ownDefault().compare(destination, Qt::CaseInsensitive) == 0;
+    return {own ? DefaultPrinter::Origin::Own : DefaultPrinter::Origin::Server, destination, deviceNameOf(*dest)};
 }
 
 bool CupsPrintSystem::setDefaultPrinter(const QString& deviceName) {
     Connection http(connectTimeoutMs_, replyTimeoutMs_);
     if (!http) return false;
     Destinations dests(http.get());
-    cups_dest_t* chosen = nullptr;
-    for (cups_dest_t& dest : dests) {
-        if (isPrinter(dest) && deviceNameOf(dest) == deviceName) {
-            chosen = &dest;
-            break;
-        }
+    for (cups_dest_t& dest : dests)
+        if (isPrinter(dest) && deviceNameOf(dest) == deviceName) return writeDefault(http.get(), dests, &dest);
+    return false;
+}
+
+bool CupsPrintSystem::restoreDefaultPrinter(const DefaultPrinter& previous) {
+    if (previous.origin == DefaultPrinter::Origin::Unread) return false;
+    Connection http(connectTimeoutMs_, replyTimeoutMs_);
+    if (!http) return false;
+    Destinations dests(http.get());
+    if (dests.failed()) return false;
+    if (previous.origin != DefaultPrinter::Origin::Own) return writeDefault(http.get(), dests, nullptr);
+    cups_dest_t* chosen = findDestination(dests, previous.destination);
+    return chosen && writeDefault(http.get(), dests, chosen);
+}
+
+QString CupsPrintSystem::userOptionsPath() {
+    // libcups writes root's choices into the server's folder.
+    if (::getuid() == 0) return qEnvironmentVariable("CUPS_SERVERROOT", QStringLiteral("/etc/cups")) + QStringLiteral("/lpoptions");
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        const struct passwd* account = ::getpwuid(::getuid());
+        if (account) home = account->pw_dir;
     }
-    if (!chosen) return false;
-    for (cups_dest_t& dest : dests) dest.is_default = 0;
-    chosen->is_default = 1;
-    // Writes the user's lpoptions (for root: the system-wide one).
-    return cupsSetDests2(http.get(), dests.count(), dests.data()) == 0;
+    return QString::fromLocal8Bit(home) + QStringLiteral("/.cups/lpoptions");
+}
+
+QString CupsPrintSystem::ownDefaultIn(const QByteArray& lpoptions) {
+    // Each line is a keyword and its words, blank-separated ("Default
+    // queue/instance option=value ..."); the last Default line counts.
+    QString destination;
+    for (const QByteArray& line : lpoptions.split('\n')) {
+        const QByteArrayList words = line.simplified().split(' ');
+        if (words.size() >= 2 && words[0].compare("default", Qt::CaseInsensitive) == 0)
+            destination = QString::fromUtf8(words[1]);
+    }
+    return destination;
 }
 
 int CupsPrintSystem::submitPdfToDefault(const QString& pdfPath, const QString& title) {

@@ -16,10 +16,21 @@ public:
 
     QStringList printerDeviceNames() override;
     QString defaultPrinterDeviceName() override;
+    // The user's own default is the Default line of their lpoptions, which
+    // libcups writes; any other default is the server's.
+    DefaultPrinter defaultPrinter() override;
     bool setDefaultPrinter(const QString& deviceName) override;
+    bool restoreDefaultPrinter(const DefaultPrinter& previous) override;
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
     JobState jobState(int jobId) override;
     void cancelJob(int jobId) override;
+
+    // The file that holds the user's own printer choices: ~/.cups/lpoptions,
+    // or the system-wide one for root, where libcups writes it.
+    static QString userOptionsPath();
+    // The destination ("queue" or "queue/instance") of the last Default line
+    // of an lpoptions text; empty when it has none.
+    static QString ownDefaultIn(const QByteArray& lpoptions);
 
 private:
     int connectTimeoutMs_;

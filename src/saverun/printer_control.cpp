@@ -40,9 +40,9 @@ bool PrinterControl::IsPdfPrinterInstalled() {
     return false;
 }
 
-QString PrinterControl::GetDefaultPrinter() {
+platform::DefaultPrinter PrinterControl::ReadDefaultPrinter() {
     try {
-        return printers_.defaultPrinterDeviceName();
+        return printers_.defaultPrinter();
     } catch (const platform::PrintFailure& failure) {
         dialogs_.message(defaultPrinterFailureMessage(failure.errorNumber(), failure.description()),
                          applicationTitle_);
@@ -51,12 +51,20 @@ QString PrinterControl::GetDefaultPrinter() {
                                                       QString::fromUtf8(failure.what())),
                          applicationTitle_);
     }
-    return QString();
+    return {};
 }
 
 bool PrinterControl::MakeDefaultPrinter(const QString& printerName) {
     try {
         return printers_.setDefaultPrinter(printerName);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool PrinterControl::MakeDefaultPrinter(const platform::DefaultPrinter& previous) {
+    try {
+        return printers_.restoreDefaultPrinter(previous);
     } catch (...) {
         return false;
     }

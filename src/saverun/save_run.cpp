@@ -70,7 +70,7 @@ void SaveRun::PushButton2_Click() {
     }
     if (trap.test(104, [&] { return !p_.printer.IsPdfPrinterInstalled(); })) return;
     trap.step(106, [&] { p_.form.ShowHourglass(); });
-    trap.step(108, [&] { previousDefault_ = p_.printer.GetDefaultPrinter(); });
+    trap.step(108, [&] { previousDefault_ = p_.printer.ReadDefaultPrinter(); });
     if (trap.test(110, [&] { return defaultSwitched_ = p_.printer.MakeDefaultPrinter(kPdfPrinter); })) {
         int count = 0;
         trap.step(114, [&] { count = p_.entries.count(); });
@@ -193,11 +193,15 @@ void SaveRun::WaitWithEvents(int milliseconds) {
 void SaveRun::RestoreDefaultPrinter() {
     if (!defaultSwitched_) return;
     defaultSwitched_ = false;
-    // With no name to go back to there is nothing to restore. A named printer
-    // that cannot be made the default again is said: the user's default
-    // printer would otherwise change without notice.
-    if (!p_.printer.MakeDefaultPrinter(previousDefault_) && !previousDefault_.isEmpty())
-        throw Failure(QStringLiteral("The default printer could not be set back to \"%1\".").arg(previousDefault_));
+    // A default that could not be read cannot be put back; that was said
+    // when it was read. Any other failure is said: the user's default printer
+    // would otherwise change without notice.
+    using Origin = platform::DefaultPrinter::Origin;
+    if (previousDefault_.origin == Origin::Unread || p_.printer.MakeDefaultPrinter(previousDefault_)) return;
+    if (previousDefault_.origin == Origin::Own)
+        throw Failure(QStringLiteral("The default printer could not be set back to \"%1\".")
+                          .arg(previousDefault_.deviceName));
+    throw Failure(QStringLiteral("\"%1\" could not be removed as your default printer.").arg(kPdfPrinter));
 }
 
 }  // namespace quendrel

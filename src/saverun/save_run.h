@@ -1,6 +1,7 @@
 #pragma once
 // "Start Saving As PDF": the walk over the site list that turns every entry
 // into one PDF file in the output folder, through the PDF printer.
+#include "platform/print_system.h"
 #include "run_report.h"
 
 #include <QString>
@@ -43,8 +44,9 @@ public:
 
     void PushButton2_Click();
     // Puts back the default printer that a run in progress replaced (also
-    // when the window closes during a run). Throws Failure when that printer
-    // cannot be made the default again.
+    // when the window closes during a run): the user's own again, or none of
+    // their own when they had the server's or none. Throws Failure when that
+    // cannot be done.
     void RestoreDefaultPrinter();
 
 private:
@@ -68,7 +70,7 @@ private:
     SaveRunParts p_;
     RunReport report_;
     bool defaultSwitched_ = false;
-    QString previousDefault_;
+    platform::DefaultPrinter previousDefault_;
 };
 
 // True only for an existing directory; never fails.

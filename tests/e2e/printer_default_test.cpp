@@ -3,10 +3,14 @@
 #include "printer_e2e_support.h"
 #include "saverun/printer_control.h"
 #include "support/fake_platform.h"
+#include "user_default_printer.h"
 
 namespace {
 
 using namespace printer_e2e;
+using default_printer_e2e::DefaultCase;
+using default_printer_e2e::lpstatDefault;
+using Origin = quendrel::platform::DefaultPrinter::Origin;
 
 // A second queue whose description differs from the PDF printer's only in
 // letter case; install-printer.sh --with-test-queue creates it.
@@ -80,6 +84,33 @@ TEST_F(PrinterDefaultTest, ARunSwitchesToThePdfPrinterAndBack) {
     EXPECT_TRUE(control.MakeDefaultPrinter(previous));
     EXPECT_EQ(cups.defaultPrinterDeviceName(), kLookAlike);
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(PrinterDefaultTest, EveryKindOfDefaultIsReadWithoutAMessageAndPutBackExactly) {
+    for (const DefaultCase& c : default_printer_e2e::kDefaultCases) {
+        SCOPED_TRACE(c.what);
+        dialogs.shown.clear();
+        const auto queues = default_printer_e2e::arrange(c);
+        for (const auto& queue : queues) ASSERT_TRUE(queue->made());
+        const QByteArray choicesBefore = readFile(lpoptions.path()).value_or(QByteArray());
+        const QString inForce = lpstatDefault();
+        const QString own = QString::fromUtf8(c.ownDestination);
+        EXPECT_EQ(inForce, own.isEmpty() ? QString::fromUtf8(c.serverQueue) : own);
+
+        const quendrel::platform::DefaultPrinter before = control.ReadDefaultPrinter();
+        EXPECT_EQ(before.origin, !own.isEmpty() ? Origin::Own : *c.serverQueue ? Origin::Server : Origin::None);
+        EXPECT_EQ(before.destination, inForce);
+        EXPECT_EQ(control.GetDefaultPrinter(), before.deviceName);
+
+        ASSERT_TRUE(control.MakeDefaultPrinter(kPdfPrinter));
+        EXPECT_EQ(lpstatDefault(), kQueue);
+        EXPECT_TRUE(control.MakeDefaultPrinter(before));
+        EXPECT_EQ(lpstatDefault(), inForce);
+        // Exactly the user's own choices again: no Default line where there
+        // was none, the instance with its options where there was one.
+        EXPECT_EQ(readFile(lpoptions.path()).value_or(QByteArray()), choicesBefore);
+        EXPECT_TRUE(dialogs.shown.empty());
+    }
 }
 
 }  // namespace

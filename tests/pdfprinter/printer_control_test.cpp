@@ -1,4 +1,5 @@
 // The tool's control of the PDF printer and the default printer, over fakes.
+#include "platform/cups_print_system.h"
 #include "saverun/printer_control.h"
 #include "support/fake_platform.h"
 
@@ -7,6 +8,7 @@
 namespace {
 
 using quendrel::PrinterControl;
+using Origin = quendrel::platform::DefaultPrinter::Origin;
 using quendrel::testing::FakePlatform;
 using quendrel::testing::ShownBox;
 
@@ -63,27 +65,100 @@ TEST_F(PrinterControlTest, APrintSystemThatDoesNotAnswerHasNoPrinter) {
     EXPECT_EQ(fake.dialogs.shown[0].text, kMissingMessage);
 }
 
-TEST_F(PrinterControlTest, GivesTheDefaultPrintersDeviceName) {
-    fake.printers.defaultDevice = "Office Laser";
-    EXPECT_EQ(control.GetDefaultPrinter(), "Office Laser");
+TEST_F(PrinterControlTest, ReadsTheDefaultAsThePrintSystemNamesItAndWhereItComesFrom) {
+    struct Case {
+        const char* own;
+        const char* server;
+        Origin origin;
+        const char* destination;
+        const char* device;
+    };
+    const Case cases[] = {
+        {"Office Laser", "", Origin::Own, "Office Laser", "Office Laser"},
+        {"Office Laser/duplex", "Hall Printer", Origin::Own, "Office Laser/duplex", "Office Laser"},
+        {"", "Hall Printer", Origin::Server, "Hall Printer", "Hall Printer"},
+        {"", "Hall Printer/draft", Origin::Server, "Hall Printer/draft", "Hall Printer"},
+        {"", "", Origin::None, "", ""},  // a fresh account: no failure, no message
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.own) + "|" + c.server);
+        fake.printers.ownDefault = c.own;
+        fake.printers.serverDefault = c.server;
+        const quendrel::platform::DefaultPrinter read = control.ReadDefaultPrinter();
+        EXPECT_EQ(read.origin, c.origin);
+        EXPECT_EQ(read.destination, c.destination);
+        EXPECT_EQ(read.deviceName, c.device);
+        EXPECT_EQ(control.GetDefaultPrinter(), c.device);
+    }
     EXPECT_TRUE(fake.dialogs.shown.empty());
 }
 
 TEST_F(PrinterControlTest, AnUnreadableDefaultShowsTheFourLineMessageAndGivesEmpty) {
     fake.printers.defaultUnreadable = true;
     EXPECT_EQ(control.GetDefaultPrinter(), QString());
-    ASSERT_EQ(fake.dialogs.shown.size(), 1u);
+    EXPECT_EQ(control.ReadDefaultPrinter().origin, Origin::Unread);
+    ASSERT_EQ(fake.dialogs.shown.size(), 2u);
     EXPECT_EQ(fake.dialogs.shown[0].kind, ShownBox::Message);
     EXPECT_EQ(fake.dialogs.shown[0].text,
-              "Error No: 484\r\nNo default printer\r\nHas occured in modPrinters.GetDefaultPrinter\r\n"
-              "Please contact Technical Support");
+              "Error No: 484\r\nThe answer of the print system cannot be read\r\n"
+              "Has occured in modPrinters.GetDefaultPrinter\r\nPlease contact Technical Support");
     EXPECT_EQ(fake.dialogs.shown[0].caption, kTitle);
+}
+
+TEST_F(PrinterControlTest, PuttingBackADefaultLeavesExactlyWhatTheUserHad) {
+    struct Case {
+        const char* own;
+        const char* server;
+    };
+    const Case cases[] = {
+        {"Office Laser/duplex", ""},  // the instance, not the plain queue
+        {"Office Laser", "Hall Printer"},
+        {"", "Hall Printer"},  // no default of the user's own again
+        {"", ""},              // no default at all again
+    };
+    fake.printers.devices = {"Office Laser", "Hall Printer", "Marrowby PDF Writer"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.own) + "|" + c.server);
+        fake.printers.ownDefault = c.own;
+        fake.printers.serverDefault = c.server;
+        const quendrel::platform::DefaultPrinter before = control.ReadDefaultPrinter();
+        ASSERT_TRUE(control.MakeDefaultPrinter("Marrowby PDF Writer"));
+        EXPECT_EQ(fake.printers.ownDefault, "Marrowby PDF Writer");
+        EXPECT_TRUE(control.MakeDefaultPrinter(before));
+        EXPECT_EQ(fake.printers.ownDefault, c.own);
+        EXPECT_EQ(fake.printers.serverDefault, c.server);
+    }
+    // A default that could not be read has nothing to put back.
+    ASSERT_TRUE(control.MakeDefaultPrinter("Marrowby PDF Writer"));
+    EXPECT_FALSE(control.MakeDefaultPrinter(quendrel::platform::DefaultPrinter{}));
+    EXPECT_EQ(fake.printers.ownDefault, "Marrowby PDF Writer");
+    EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+TEST(UserPrinterOptions, TheLastDefaultLineNamesTheUsersOwnDefault) {
+    struct Case {
+        const char* lpoptions;
+        const char* destination;
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"Dest Office sides=two-sided-long-edge\n", ""},
+        {"Default Office\n", "Office"},
+        {"Dest Office/duplex sides=two-sided-long-edge\nDefault Office/duplex sides=two-sided-long-edge\n",
+         "Office/duplex"},
+        {"default\tHall   copies=2", "Hall"},  // any letter case, blanks or tabs, no final line end
+        {"Default Office\nDefault Hall\n", "Hall"},
+        {"  Default Office\r\n", "Office"},
+        {"DefaultOffice\nDefaults Office\nDefault\n", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(quendrel::platform::CupsPrintSystem::ownDefaultIn(c.lpoptions), c.destination) << c.lpoptions;
 }
 
 // A print system whose failure carries its own number.
 class NumberedFailurePrintSystem : public quendrel::testing::FakePrintSystem {
 public:
-    QString defaultPrinterDeviceName() override {
+    quendrel::platform::DefaultPrinter defaultPrinter() override {
         throw quendrel::platform::PrintFailure(1282, QStringLiteral("The print system (CUPS) does not answer"));
     }
 };
@@ -101,12 +176,12 @@ TEST_F(PrinterControlTest, TheMessageNamesThePrintSystemsErrorNumber) {
 TEST_F(PrinterControlTest, MakingADefaultAnswersTrueOrFalseAndNeverShowsAnything) {
     fake.printers.devices = {"Office Laser", "Marrowby PDF Writer"};
     EXPECT_TRUE(control.MakeDefaultPrinter("Marrowby PDF Writer"));
-    EXPECT_EQ(fake.printers.defaultDevice, "Marrowby PDF Writer");
+    EXPECT_EQ(fake.printers.defaultDevice(), "Marrowby PDF Writer");
     EXPECT_FALSE(control.MakeDefaultPrinter("No Such Printer"));
     EXPECT_FALSE(control.MakeDefaultPrinter(QString()));  // an unreadable earlier default
     fake.printers.refuseDefault = true;
     EXPECT_FALSE(control.MakeDefaultPrinter("Office Laser"));
-    EXPECT_EQ(fake.printers.defaultDevice, "Marrowby PDF Writer");
+    EXPECT_EQ(fake.printers.defaultDevice(), "Marrowby PDF Writer");
     EXPECT_TRUE(fake.dialogs.shown.empty());
 }
 
@@ -123,20 +198,21 @@ TEST_F(PrinterControlTest, AFailureWhileMakingADefaultIsFalseNotAnError) {
     EXPECT_TRUE(fake.dialogs.shown.empty());
 }
 
-TEST_F(PrinterControlTest, PointingThePrinterWritesThePathThenBypass) {
+TEST_F(PrinterControlTest, PointingThePrinterWritesThePathThenBypassThenArmsOneJob) {
     const QString path = QStringLiteral("/home/user/Desktop/www.example.com \"x\".pdf");
     control.PointPdfPrinterAt(path);
     using Write = std::pair<QString, QString>;
-    EXPECT_EQ(fake.printerControl.writes, (std::vector<Write>{{"OutputFile", path}, {"BypassSaveAs", "1"}}));
+    EXPECT_EQ(fake.printerControl.writes,
+              (std::vector<Write>{{"OutputFile", path}, {"BypassSaveAs", "1"}, {"JobMark", path}}));
     control.PointPdfPrinterAt("/second.pdf");
     EXPECT_EQ(fake.printerControl.values["OutputFile"], "/second.pdf");
-    EXPECT_EQ(fake.printerControl.writes.size(), 4u);
+    EXPECT_EQ(fake.printerControl.writes.size(), 6u);
 }
 
 TEST_F(PrinterControlTest, FailedWritesOfTheControlValuesAreSilent) {
     fake.printerControl.fail = true;
     control.PointPdfPrinterAt("/x.pdf");
-    EXPECT_EQ(fake.printerControl.writes.size(), 2u);  // both attempted
+    EXPECT_EQ(fake.printerControl.writes.size(), 3u);  // every one attempted
     EXPECT_TRUE(fake.dialogs.shown.empty());
 }
 

@@ -94,7 +94,7 @@ protected:
         form.Text1->setText(folder);
         form.ListView1->entries().setHeader(QStringLiteral(" Web Site(s)"));
         fake.printers.devices = {QStringLiteral("Office Laser"), QStringLiteral("Marrowby PDF Writer")};
-        fake.printers.defaultDevice = QStringLiteral("Office Laser");
+        fake.printers.ownDefault = QStringLiteral("Office Laser");
     }
     void add(std::initializer_list<const char*> addresses) {
         for (const char* address : addresses) form.ListView1->entries().append(QString::fromUtf8(address));
@@ -170,7 +170,7 @@ TEST_F(SaveRunTest, MethodTwoPrintsEveryEntryWithProgressAndRestoresThePrinter) 
                                                     "Processing: c.html", "Progress Bar"}));
     EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
     EXPECT_EQ(fake.printers.defaultsSet, (std::vector<QString>{"Marrowby PDF Writer", "Office Laser"}));
-    EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+    EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
     EXPECT_EQ(fake.printerControl.values[QStringLiteral("OutputFile")], folder + "C  lists c.html.pdf");
     EXPECT_EQ(fake.printerControl.values[QStringLiteral("BypassSaveAs")], QStringLiteral("1"));
     EXPECT_FALSE(form.IsBusy());
@@ -248,7 +248,7 @@ TEST_F(SaveRunTest, FailingStepsAreReportedWithTheirNumbersAndTheRunGoesOn) {
         const QString reason = c.step == 270 ? QStringLiteral("http://a.example/: page could not be downloaded")
                                              : QStringLiteral("http://a.example/: error at line %1: Step %1 broke").arg(c.step);
         EXPECT_TRUE(messages()[0].contains(reason)) << messages()[0].toStdString();
-        EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+        EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
         EXPECT_FALSE(form.IsBusy());
     }
 }
@@ -276,6 +276,49 @@ TEST_F(SaveRunTest, DefaultPrinterThatCannotComeBackIsReportedAt318) {
                        "in Tollinex2021/08/31.Form1.PushButton2_Click at line 318")));
     EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
     EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(SaveRunTest, EveryKindOfDefaultIsPutBackExactlyAndNoneIsNoFailure) {
+    struct Case {
+        const char* own;
+        const char* server;
+    };
+    const Case cases[] = {
+        {"", ""},                              // a fresh account: no default at all
+        {"", "Office Laser"},                  // only the server's
+        {"Office Laser", "Office Laser"},      // the user's own, the same as the server's
+        {"Office Laser/duplex", "Hall Copier"},  // an instance of the user's own
+    };
+    add({"http://a.example/"});
+    method(2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.own) + "|" + c.server);
+        fake.dialogs.shown.clear();
+        fake.printers.ownDefault = c.own;
+        fake.printers.serverDefault = c.server;
+        QString printedOn;
+        rendering.onPage = [&](const QString&) { printedOn = fake.printers.defaultDestination(); };
+        run();
+        EXPECT_EQ(printedOn, QStringLiteral("Marrowby PDF Writer"));
+        EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
+        EXPECT_TRUE(errors().empty());
+        EXPECT_EQ(fake.printers.ownDefault, QString::fromUtf8(c.own));
+        EXPECT_EQ(fake.printers.serverDefault, QString::fromUtf8(c.server));
+    }
+}
+
+TEST_F(SaveRunTest, APdfPrinterThatStaysTheDefaultIsReportedAt318) {
+    add({"http://a.example/"});
+    method(2);
+    fake.printers.ownDefault.clear();
+    fake.printers.serverDefault = QStringLiteral("Office Laser");
+    rendering.onPage = [&](const QString&) { fake.printers.refuseDefault = true; };
+    run();
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_TRUE(errors()[0].text.startsWith(
+        QStringLiteral("\"Marrowby PDF Writer\" could not be removed as your default printer.\r\n"
+                       "in Tollinex2021/08/31.Form1.PushButton2_Click at line 318")));
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
 }
 
 TEST_F(SaveRunTest, UnreadableDefaultPrinterLeavesNothingToRestore) {
@@ -357,7 +400,7 @@ TEST_F(SaveRunTest, PrinterThatCannotBeMadeDefaultProcessesNothing) {
     run();
     EXPECT_TRUE(rendering.calls.isEmpty());
     EXPECT_EQ(fake.printers.defaultsSet, std::vector<QString>{QStringLiteral("Marrowby PDF Writer")});
-    EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+    EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
     EXPECT_TRUE(messages()[0].endsWith(
         QStringLiteral("http://a.example/: the PDF printer could not be made the default printer")));
     EXPECT_FALSE(form.IsBusy());
@@ -381,9 +424,9 @@ TEST_F(SaveRunTest, ClosingDuringARunPutsTheDefaultPrinterBack) {
     add({"http://a.example/"});
     method(2);
     rendering.onPage = [&](const QString&) {
-        EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Marrowby PDF Writer"));
+        EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Marrowby PDF Writer"));
         saveRun.RestoreDefaultPrinter();
-        EXPECT_EQ(fake.printers.defaultDevice, QStringLiteral("Office Laser"));
+        EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
     };
     run();
 }

@@ -78,22 +78,35 @@ QStringList FakePrintSystem::printerDeviceNames() {
     return devices;
 }
 
-QString FakePrintSystem::defaultPrinterDeviceName() {
-    if (defaultUnreadable) throw Failure(QStringLiteral("No default printer"));
-    return defaultDevice;
+platform::DefaultPrinter FakePrintSystem::defaultPrinter() {
+    using Origin = platform::DefaultPrinter::Origin;
+    if (defaultUnreadable) throw Failure(QStringLiteral("The answer of the print system cannot be read"));
+    const Origin origin = !ownDefault.isEmpty() ? Origin::Own : !serverDefault.isEmpty() ? Origin::Server : Origin::None;
+    return {origin, defaultDestination(), defaultDevice()};
 }
 
 bool FakePrintSystem::setDefaultPrinter(const QString& deviceName) {
     defaultsSet.push_back(deviceName);
     if (refuseDefault || !devices.contains(deviceName)) return false;
-    defaultDevice = deviceName;
+    ownDefault = deviceName;
+    return true;
+}
+
+bool FakePrintSystem::restoreDefaultPrinter(const platform::DefaultPrinter& previous) {
+    using Origin = platform::DefaultPrinter::Origin;
+    if (previous.origin == Origin::Unread) return false;
+    const QString destination = previous.origin == Origin::Own ? previous.destination : QString();
+    defaultsSet.push_back(destination);
+    if (refuseDefault) return false;
+    if (!destination.isEmpty() && !devices.contains(destination.section(QLatin1Char('/'), 0, 0))) return false;
+    ownDefault = destination;
     return true;
 }
 
 int FakePrintSystem::submitPdfToDefault(const QString& pdfPath, const QString& title) {
     if (failSubmit) throw Failure(QStringLiteral("The print job was refused"));
     const int id = static_cast<int>(jobs.size()) + 1;
-    jobs.push_back({id, pdfPath, title, defaultDevice});
+    jobs.push_back({id, pdfPath, title, defaultDevice()});
     return id;
 }
 

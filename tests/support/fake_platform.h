@@ -78,14 +78,22 @@ public:
     long long steadyMilliseconds() override { return now; }
 };
 
+// Printers by device name. Destinations are named as the print system names
+// them, "device" or "device/instance".
 class FakePrintSystem : public platform::PrintSystem {
 public:
     QStringList devices;
     bool unreachable = false;
-    QString defaultDevice;
+    QString ownDefault;     // the user's own default destination; empty: none of their own
+    QString serverDefault;  // the server's default destination; empty: none
     bool defaultUnreadable = false;
     bool refuseDefault = false;
+    // Every switch and restore asked for, by destination; empty text for a
+    // restore to no default of the user's own.
     std::vector<QString> defaultsSet;
+    // The destination in force, and the device it prints on.
+    QString defaultDestination() const { return ownDefault.isEmpty() ? serverDefault : ownDefault; }
+    QString defaultDevice() const { return defaultDestination().section(QLatin1Char('/'), 0, 0); }
     struct Job { int id; QString path; QString title; QString printer; };
     std::vector<Job> jobs;
     std::map<int, std::deque<platform::JobState>> stateScript;  // answers per job, last repeats
@@ -93,8 +101,10 @@ public:
     std::vector<int> cancelled;
 
     QStringList printerDeviceNames() override;
-    QString defaultPrinterDeviceName() override;
+    QString defaultPrinterDeviceName() override { return defaultPrinter().deviceName; }
+    platform::DefaultPrinter defaultPrinter() override;
     bool setDefaultPrinter(const QString& deviceName) override;
+    bool restoreDefaultPrinter(const platform::DefaultPrinter& previous) override;
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
     platform::JobState jobState(int jobId) override;
     void cancelJob(int jobId) override { cancelled.push_back(jobId); }
