@@ -30,6 +30,26 @@ namespace {
 
 constexpr int kHiddenWindow = 0;
 
+// How far a pixel may stray from the first of its row, in any channel, for the
+// row to count as one colour: the ringing of JPEG beside text stays below it.
+constexpr int kQuietRowTolerance = 24;
+
+bool IsQuietRow(const QImage& picture, int row) {
+    const auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= kQuietRowTolerance &&
+               std::abs(qGreen(a) - qGreen(b)) <= kQuietRowTolerance &&
+               std::abs(qBlue(a) - qBlue(b)) <= kQuietRowTolerance;
+    };
+    const QRgb first = picture.pixel(0, row);
+    if (picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32) {
+        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(row));
+        return std::all_of(line, line + picture.width(), [&](QRgb pixel) { return near(pixel, first); });
+    }
+    for (int x = 1; x < picture.width(); ++x)
+        if (!near(picture.pixel(x, row), first)) return false;
+    return true;
+}
+
 }  // namespace
 
 void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
@@ -46,16 +66,29 @@ void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, in
                             statusText, baseValue, entryCount);
 }
 
-std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable) {
+std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietRow& quiet) {
     std::vector<SheetSlice> slices;
     if (picture.isEmpty() || printable.isEmpty()) return slices;
     // A sheet's height in picture rows at the scale printable width / picture
     // width, counted in whole numbers so no row is split or drawn twice; a
     // picture narrow enough to need more than one sheet per row still gets one.
-    const qint64 rowsPerSheet =
-        std::max<qint64>(1, qint64(printable.height()) * picture.width() / printable.width());
-    for (qint64 first = 0; first < picture.height(); first += rowsPerSheet)
-        slices.push_back({int(first), int(std::min<qint64>(rowsPerSheet, picture.height() - first))});
+    const int rowsPerSheet = int(std::clamp<qint64>(qint64(printable.height()) * picture.width() / printable.width(),
+                                                    1, picture.height()));
+    const int lookBack = rowsPerSheet / 8;
+    for (int first = 0; first < picture.height();) {
+        int rows = std::min(rowsPerSheet, picture.height() - first);
+        if (quiet && first + rows < picture.height()) {
+            // No line of text crosses a cut beside a quiet row.
+            for (int n = rows; n > rows - lookBack; --n) {
+                if (quiet(first + n - 1) || quiet(first + n)) {
+                    rows = n;
+                    break;
+                }
+            }
+        }
+        slices.push_back({first, rows});
+        first += rows;
+    }
     return slices;
 }
 
@@ -116,7 +149,8 @@ void PicturePrint::Draw() {
     if (!painter_) beginDocument();
     const QSize printable(writer_->width(), writer_->height());
     const double scale = double(printable.width()) / picture_.width();
-    for (const SheetSlice& slice : SheetSlices(picture_.size(), printable)) {
+    const auto quiet = [this](int row) { return IsQuietRow(picture_, row); };
+    for (const SheetSlice& slice : SheetSlices(picture_.size(), printable, quiet)) {
         if (sheets_++ > 0 && !writer_->newPage()) throw Failure(QStringLiteral("A new sheet could not be begun."));
         // Each sheet holds its own rows as an image of their own, so a reader
         // decodes one sheet's rows to show it and no row shows on two sheets.

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,10 +53,16 @@ struct SheetSlice {
     int rows;
 };
 
+// Whether a row of the picture is all of one colour, so a sheet can end there
+// without cutting through a line of text.
+using QuietRow = std::function<bool(int row)>;
+
 // How a picture of `picture` pixels, scaled once so its width fills the
 // printable width, is split over sheets of `printable` device pixels: whole
-// rows only, each row on exactly one sheet, every sheet but the last full.
-std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable);
+// rows only, each row on exactly one sheet. A sheet is full unless a quiet row
+// lies within its last eighth: then it ends there, so the line of text that
+// would have been cut in two begins the next sheet.
+std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietRow& quiet = {});
 
 // The print object with its picture holder. One lives as long as the main
 // window: the picture stays held from one entry to the next. Each step is a

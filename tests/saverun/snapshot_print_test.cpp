@@ -112,6 +112,35 @@ TEST(SheetSlices, EveryRowLandsOnExactlyOneSheetAndNoSheetOverflows) {
     EXPECT_TRUE(SheetSlices({100, 0}, kPrintable).empty());
 }
 
+TEST(SheetSlices, ASheetEndsBesideAQuietRowInItsLastEighthSoNoLineOfTextIsCut) {
+    // 1024 pixels wide: 1476 rows a sheet, 184 of them its last eighth.
+    const auto textLines = [](int row) { return row % 21 >= 16; };  // 16 rows of text, 5 blank
+    struct Case {
+        const char* what;
+        QuietRow quiet;
+        std::vector<int> sheetRows;
+    } cases[] = {
+        {"lines of text", textLines, {1470, 1470, 1470, 590}},  // each cut below a blank row
+        {"a picture without a quiet row", [](int) { return false; }, {1476, 1476, 1476, 572}},
+        {"all one colour", [](int) { return true; }, {1476, 1476, 1476, 572}},
+        {"a quiet row just before the last eighth", [](int row) { return row == 1291; }, {1476, 1476, 1476, 572}},
+        {"a quiet row first in the last eighth", [](int row) { return row == 1292; }, {1293, 1476, 1476, 755}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<SheetSlice> slices = SheetSlices({1024, 5000}, kPrintable, c.quiet);
+        std::vector<int> rows;
+        for (const SheetSlice& slice : slices) rows.push_back(slice.rows);
+        EXPECT_EQ(rows, c.sheetRows);
+    }
+    for (const SheetSlice& slice : SheetSlices({1024, 5000}, kPrintable, textLines)) {
+        const int cut = slice.firstRow + slice.rows;
+        if (cut < 5000) {
+            EXPECT_TRUE(textLines(cut - 1) || textLines(cut)) << "a line of text cut at row " << cut;
+        }
+    }
+}
+
 class PicturePrintTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -204,6 +233,29 @@ TEST_F(PicturePrintTest, TheSheetsShowThePictureWholeFromItsFirstRowToItsLast) {
     EXPECT_TRUE(near(last.pixelColor(300, 20), Qt::blue));
     EXPECT_TRUE(near(last.pixelColor(300, 93), Qt::magenta)) << "the last rows are lost";
     EXPECT_TRUE(near(last.pixelColor(300, 103), Qt::white));
+}
+
+TEST_F(PicturePrintTest, ASheetOfACapturedTextPageEndsBetweenTwoLinesOfText) {
+    // Lines of "glyphs" 16 rows high with 5 blank rows between them; a full
+    // first sheet would end 6 rows into a line.
+    QImage picture(1024, 3000, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    for (int top = 0; top < 3000; top += 21)
+        for (int x = 24; x < 1000; x += 14) painter.fillRect(x, top, 9, 16, Qt::black);
+    painter.end();
+
+    PicturePrint print(nullptr, printers);
+    PrintCapturedPicture(print, save(QStringLiteral("text.jpg"), picture));
+    const auto images = testing::PdfImages(printers.kept.back());
+    ASSERT_EQ(images.size(), 3u);
+    int cut = 0;
+    for (size_t i = 0; i + 1 < images.size(); ++i) {
+        cut += images[i].height;
+        EXPECT_GE(images[i].height, 1476 - 184);
+        EXPECT_TRUE(cut % 21 >= 16 || (cut - 1) % 21 >= 16) << "a line of text cut at row " << cut;
+    }
+    EXPECT_EQ(cut + images.back().height, 3000);
 }
 
 TEST_F(PicturePrintTest, TheDocumentNamesThePageItsAddressAndWhenItWasSaved) {
