@@ -1,29 +1,45 @@
 #include "browser_print.h"
 
 #include "page_address.h"
+#include "page_download.h"
+#include "pdf_properties.h"
 #include "platform/event_pump.h"
 #include "platform/failure.h"
+#include "platform/fixed_elements.h"
 #include "platform/print_system.h"
 #include "platform/unattended_web_page.h"
 
+#include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QTemporaryFile>
-#include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <memory>
+#include <signal.h>
+#include <unistd.h>
 
 namespace quendrel {
 
 namespace {
 
 constexpr int kWaitSliceMs = 100;
+// The window of a desktop browser.
+constexpr QSize kViewSize(1024, 768);
+// A page that does not answer a question in this long has a script that
+// holds the engine.
+constexpr int kAnswerLimitMs = 2000;
+// The engine takes a copy's bytes as one data address of at most 2 MB.
+constexpr qsizetype kLongestContentAddress = 2 * 1024 * 1024 - 30;
+
+// Which document the page shows: one made later has a later time origin.
+const char kDocumentScript[] = "[performance.timeOrigin, location.href]";
 
 void keepLocalFilesPrivate(QWebEngineSettings& settings) {
     settings.setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
@@ -31,11 +47,20 @@ void keepLocalFilesPrivate(QWebEngineSettings& settings) {
     settings.setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
 }
 
+bool fitsContentAddress(const QByteArray& data, const QString& type) {
+    return QByteArrayLiteral("data:").size() + type.size() + 1 + data.toPercentEncoding().size() <=
+           kLongestContentAddress;
+}
+
 }  // namespace
 
 BrowserPrint::BrowserPrint(QWidget* host, platform::EventPump& events, platform::PrintSystem& printers,
-                           int loadLimitSeconds)
-    : host_(host), events_(events), printers_(printers), loadLimitSeconds_(loadLimitSeconds) {}
+                           int loadLimitSeconds, int settleLimitMs)
+    : host_(host),
+      events_(events),
+      printers_(printers),
+      loadLimitSeconds_(loadLimitSeconds),
+      settleLimitMs_(settleLimitMs) {}
 
 BrowserPrint::~BrowserPrint() = default;
 
@@ -46,24 +71,43 @@ QWebEngineView& BrowserPrint::view() {
     auto* view = new QWebEngineView(host_);
     auto* page = new platform::UnattendedWebPage(QWebEngineProfile::defaultProfile(), view);
     keepLocalFilesPrivate(*page->settings());
+    platform::PrepareForSettling(*page);
     view->setPage(page);
-    if (host_) {
-        QLayout* layout = host_->layout();
-        if (!layout) {
-            layout = new QVBoxLayout(host_);
-            layout->setContentsMargins(0, 0, 0, 0);
-        }
-        layout->addWidget(view);
-        if (host_->isVisible()) view->show();
-    } else {
-        ownView_.reset(view);
+    view->resize(kViewSize);
+    // A page in a view that is not shown runs no animation frames, sees
+    // nothing scroll into view and has its timers slowed: the view is shown,
+    // and a host or view that is a window of its own is shown without ever
+    // being put on the screen.
+    QWidget* window = host_ ? host_ : view;
+    if (window->isWindow() && !window->isVisible()) {
+        window->setAttribute(Qt::WA_DontShowOnScreen);
+        window->show();
     }
+    if (window->isVisible()) view->show();
+    if (!host_) ownView_.reset(view);
     view_ = view;
     return *view;
 }
 
-bool BrowserPrint::LoadPage(const QString& target) {
-    QWebEnginePage& page = *view().page();
+bool BrowserPrint::answers(QWebEnginePage& page, const QString& script, QVariant* answer) {
+    // The answer may arrive after the wait has given up; it then lands in a
+    // state that outlives this call.
+    struct Answer {
+        bool arrived = false;
+        QVariant value;
+    };
+    auto result = std::make_shared<Answer>();
+    page.runJavaScript(script, QWebEngineScript::ApplicationWorld, [result](const QVariant& value) {
+        result->arrived = true;
+        result->value = value;
+    });
+    const long long deadline = events_.steadyMilliseconds() + kAnswerLimitMs;
+    while (!result->arrived && events_.steadyMilliseconds() < deadline) events_.waitForEvents(kWaitSliceMs);
+    if (answer) *answer = result->value;
+    return result->arrived;
+}
+
+BrowserPrint::Ending BrowserPrint::waitForLoad(QWebEnginePage& page, const Navigation& go) {
     // Only the navigation asked for here counts: a load that was still under
     // way from before reports its end before ours starts.
     struct Progress {
@@ -82,16 +126,76 @@ bool BrowserPrint::LoadPage(const QString& target) {
                     info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage();
             }
         });
-    page.load(PageUrlFromTarget(target));
+    go(page);
     const long long deadline = events_.steadyMilliseconds() + loadLimitSeconds_ * 1000LL;
     while (!progress->ended && events_.steadyMilliseconds() < deadline) events_.waitForEvents(kWaitSliceMs);
     QObject::disconnect(watch);
-    return progress->succeeded;
+    if (!progress->ended) return Ending::TimedOut;
+    return progress->succeeded ? Ending::Succeeded : Ending::Failed;
+}
+
+bool BrowserPrint::navigate(const Navigation& go) {
+    QWebEnginePage& page = *view().page();
+    // A page printed without scripts before gets them back for the next one.
+    page.settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    lastNavigation_ = go;
+    QVariant before;
+    if (!page.url().isEmpty()) (void)answers(page, QString::fromLatin1(kDocumentScript), &before);
+
+    switch (waitForLoad(page, go)) {
+    case Ending::Failed:
+        return false;
+    case Ending::TimedOut: {
+        // Printed as far as it got when a document of the page is showing;
+        // one whose script holds the engine answers nothing but is there.
+        QVariant after;
+        if (!answers(page, QString::fromLatin1(kDocumentScript), &after)) return true;
+        if (after == before || after.toList().value(1).toString() == QStringLiteral("about:blank")) return false;
+        break;
+    }
+    case Ending::Succeeded:
+        break;
+    }
+    platform::PageSettle settle(page, platform::kPageQuietMs, settleLimitMs_);
+    settle.start();
+    while (!settle.isDone()) events_.waitForEvents(kWaitSliceMs);
+    return true;
+}
+
+bool BrowserPrint::LoadPage(const QString& target) {
+    const QUrl url = PageUrlFromTarget(target);
+    return navigate([url](QWebEnginePage& page) { page.load(url); });
+}
+
+bool BrowserPrint::LoadCopy(const QString& path, const DownloadedPage& source) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot read the page file %1: %2").arg(path, file.errorString()));
+    const QByteArray data = file.readAll();
+    const QString type = ContentTypeOfCopy(source.contentType);
+    const QUrl address = source.address;
+    if (!fitsContentAddress(data, type)) return navigate([address](QWebEnginePage& page) { page.load(address); });
+    return navigate([data, type, address](QWebEnginePage& page) { page.setContent(data, type, address); });
+}
+
+void BrowserPrint::reloadWithoutScripts(QWebEnginePage& page) {
+    // The engine cannot stop a script that never yields; its renderer is
+    // ended and the same page loaded again, without scripts.
+    page.settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    const qint64 renderer = page.renderProcessPid();
+    if (renderer > 0 && renderer != getpid()) {
+        bool ended = false;
+        const QMetaObject::Connection watch = QObject::connect(
+            &page, &QWebEnginePage::renderProcessTerminated, [&ended] { ended = true; });
+        ::kill(static_cast<pid_t>(renderer), SIGKILL);
+        const long long deadline = events_.steadyMilliseconds() + kAnswerLimitMs;
+        while (!ended && events_.steadyMilliseconds() < deadline) events_.waitForEvents(kWaitSliceMs);
+        QObject::disconnect(watch);
+    }
+    if (lastNavigation_) (void)waitForLoad(page, lastNavigation_);
 }
 
 QByteArray BrowserPrint::printToPdf(QWebEnginePage& page) {
-    // The result may arrive after the wait has given up; it then lands in a
-    // state that outlives this call.
     struct Result {
         bool arrived = false;
         QByteArray pdf;
@@ -117,10 +221,19 @@ int BrowserPrint::LoadAndPrintPage(const QString& target) {
     return PrintLoadedPage(target);
 }
 
-int BrowserPrint::PrintLoadedPage(const QString& fallbackTitle) {
+int BrowserPrint::PrintLoadedPage(const QString& address) {
     QWebEnginePage& page = *view().page();
-    const QByteArray pdf = printToPdf(page);
+    // Pinning the fixed elements also tells whether the page's script lets
+    // the engine work at all.
+    if (!answers(page, platform::PinFixedElementsScript())) {
+        reloadWithoutScripts(page);
+        (void)answers(page, platform::PinFixedElementsScript());
+    }
+    QByteArray pdf = printToPdf(page);
     if (pdf.isEmpty()) throw Failure(QStringLiteral("The page %1 could not be printed.").arg(page.url().toString()));
+    QString title = page.title();
+    if (title.isEmpty()) title = address;
+    pdf = WithPdfProperties(pdf, {title, address, QDateTime::currentDateTime()});
 
     // The print system reads the whole file when the job is submitted, so the
     // file can go as soon as the job exists.
@@ -128,8 +241,6 @@ int BrowserPrint::PrintLoadedPage(const QString& fallbackTitle) {
     if (!file.open() || file.write(pdf) != pdf.size() || !file.flush())
         throw Failure(QStringLiteral("Cannot write the printed page to %1: %2")
                           .arg(file.fileName(), file.errorString()));
-    QString title = page.title();
-    if (title.isEmpty()) title = fallbackTitle;
     return printers_.submitPdfToDefault(file.fileName(), title);
 }
 

@@ -25,13 +25,42 @@ bool serverAnswered(const QNetworkReply& reply) {
     return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
 }
 
+// Letters, digits and the marks media types and charset names use; nothing
+// that could end the type inside a data address (",", ";", blanks, quotes).
+bool isPlainName(const QByteArray& text, bool slashAllowed) {
+    if (text.isEmpty()) return false;
+    for (const char c : text) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           QByteArray("!#$&^_.+-:").contains(c) || (slashAllowed && c == '/');
+        if (!plain) return false;
+    }
+    return !slashAllowed || text.count('/') == 1;
+}
+
 }  // namespace
 
-void DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path) {
+QString ContentTypeOfCopy(const QByteArray& contentType) {
+    const QList<QByteArray> parts = contentType.split(';');
+    const QByteArray type = parts.value(0).trimmed().toLower();
+    if (!isPlainName(type, true)) return QStringLiteral("text/html");
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray parameter = parts[i].trimmed();
+        const qsizetype equals = parameter.indexOf('=');
+        if (equals < 0 || parameter.left(equals).trimmed().toLower() != "charset") continue;
+        QByteArray charset = parameter.mid(equals + 1).trimmed();
+        if (charset.size() >= 2 && charset.startsWith('"') && charset.endsWith('"')) charset = charset.mid(1, charset.size() - 2);
+        if (isPlainName(charset, false)) return QString::fromLatin1(type + ";charset=" + charset);
+        break;
+    }
+    return QString::fromLatin1(type);
+}
+
+DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path) {
     // One manager per fetch: nothing (cookies, connections) carries over to
     // the next entry.
     QNetworkAccessManager manager;
-    QNetworkRequest request(PageUrlFromTarget(address));
+    const QUrl asked = PageUrlFromTarget(address);
+    QNetworkRequest request(asked);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(kPageTransferTimeoutMs);
@@ -52,9 +81,13 @@ void DownloadPageToFile(platform::EventPump& events, const QString& address, con
 
     if (!serverAnswered(*reply))
         throw Failure(QStringLiteral("The page %1 could not be fetched: %2").arg(address, reply->errorString()));
+    // The fragment never travels to the server; a redirect without one of its
+    // own keeps the one asked for, as a browser does.
+    DownloadedPage page{reply->url(), reply->rawHeader("Content-Type")};
+    if (!page.address.hasFragment() && asked.hasFragment()) page.address.setFragment(asked.fragment());
     const QByteArray body = reply->readAll();
-    if (body.isEmpty()) return;
-    WriteTextFile(body, path);
+    if (!body.isEmpty()) WriteTextFile(body, path);
+    return page;
 }
 
 }  // namespace quendrel

@@ -10,6 +10,7 @@
 #include "saverun/page_download.h"
 #include "support/local_http_server.h"
 #include "support/pdf_keeping_print_system.h"
+#include "support/pdf_sheets.h"
 #include "support/poppler_tools.h"
 
 #include <QFile>
@@ -70,7 +71,8 @@ TEST_F(BrowserPrintTest, TheViewLivesInsideTheMainWindowsBrowserHost) {
     auto* view = form.WebBrowser1->findChild<QWebEngineView*>();
     ASSERT_NE(view, nullptr);
     EXPECT_TRUE(view->isVisible());
-    EXPECT_EQ(view->size(), form.WebBrowser1->size());
+    EXPECT_EQ(view->size(), QSize(1024, 768)) << "the page lays itself out for a desktop window";
+    EXPECT_EQ(form.WebBrowser1->size(), QSize(81, 81)) << "the host keeps its place in the layout";
     EXPECT_TRUE(keptText(0).contains(QStringLiteral("Inside the main window")));
 }
 
@@ -118,6 +120,134 @@ TEST_F(BrowserPrintTest, ARefusedJobIsAFailure) {
     BrowserPrint browser(nullptr, events, printers);
     printers.failSubmit = true;
     EXPECT_THROW(browser.LoadAndPrintPage(server.url(QStringLiteral("/a.html"))), Failure);
+}
+
+// Pages whose content arrives after the load: each must be in the PDF with
+// what a person would see once the page has settled.
+struct LatePage {
+    const char* name;
+    QByteArray body;
+    const char* expected;
+};
+
+QByteArray latePage(const QByteArray& script, const QByteArray& extra = {}) {
+    return "<html><head><title>Late</title></head><body><p>Placeholder</p><div id='out'></div>" + extra +
+           "<script>function add(t){var p=document.createElement('p');p.textContent=t;"
+           "document.getElementById('out').appendChild(p);}" +
+           script + "</script></body></html>";
+}
+
+TEST_F(BrowserPrintTest, ContentThatArrivesAfterTheLoadIsInThePdf) {
+    HttpResponse data = HttpResponse::text("Fetched harbour figures");
+    data.delayMs = 800;
+    server.serve(QStringLiteral("/data.txt"), data);
+    HttpResponse lazy = HttpResponse::text("GIF89a");
+    lazy.contentType = "image/gif";
+    server.serve(QStringLiteral("/lazy.gif"), lazy);
+    const QByteArray farDown = "<div style='height:6000px'></div><div id='foot'>foot</div>"
+                               "<img loading='lazy' src='/lazy.gif' width='10' height='10'>";
+    const LatePage pages[] = {
+        {"timer", latePage("setTimeout(function(){add('Inserted two seconds later');}, 2000);"),
+         "Inserted two seconds later"},
+        {"fetch", latePage("fetch('/data.txt').then(function(r){return r.text();}).then(add);"),
+         "Fetched harbour figures"},
+        {"xhr", latePage("var x=new XMLHttpRequest();x.open('GET','/data.txt');"
+                         "x.onload=function(){add('XHR: '+x.responseText);};x.send();"),
+         "XHR: Fetched harbour figures"},
+        {"seen at the bottom",
+         latePage("new IntersectionObserver(function(es){es.forEach(function(e){"
+                  "if(e.isIntersecting)add('Seen at the bottom, '+document.visibilityState);});})"
+                  ".observe(document.getElementById('foot'));",
+                  farDown),
+         "Seen at the bottom, visible"},
+        {"animation frames",
+         latePage("var n=0;function f(){if(++n<5)requestAnimationFrame(f);else add('Five frames drawn');}"
+                  "requestAnimationFrame(f);"),
+         "Five frames drawn"},
+    };
+    Form1 form;
+    form.show();
+    for (QWidget* host : {static_cast<QWidget*>(form.WebBrowser1), static_cast<QWidget*>(nullptr)}) {
+        BrowserPrint browser(host, events, printers);
+        for (const LatePage& page : pages) {
+            SCOPED_TRACE(std::string(page.name) + (host ? " in the main window" : " without a host"));
+            const QString path = QStringLiteral("/late-%1.html").arg(QString::fromLatin1(page.name).replace(' ', '-'));
+            server.serve(path, HttpResponse::html(page.body));
+            const std::size_t before = printers.kept.size();
+            browser.LoadAndPrintPage(server.url(path));
+            ASSERT_EQ(printers.kept.size(), before + 1);
+            const QString text = keptText(before);
+            EXPECT_TRUE(text.contains(QString::fromLatin1(page.expected))) << text.toStdString();
+        }
+    }
+    EXPECT_TRUE(server.requests().contains(QStringLiteral("/lazy.gif"))) << "the lazy image far down never loaded";
+}
+
+// Pages that never settle: each still gives its PDF within the load and
+// settle limits, and the next page prints as usual.
+struct UnsettledPage {
+    const char* name;
+    QByteArray body;
+};
+
+TEST_F(BrowserPrintTest, APageThatNeverSettlesIsPrintedWithinTheLimits) {
+    constexpr int kLoadLimitSeconds = 3;
+    constexpr int kSettleLimitMs = 3000;
+    server.serve(QStringLiteral("/hang.gif"), HttpResponse::neverAnswered());
+    const UnsettledPage pages[] = {
+        {"keeps changing", "<p>Static words</p><p id='t'></p><script>setInterval(function(){"
+                           "document.getElementById('t').textContent=Date.now();},50);</script>"},
+        {"keeps loading", "<p>Static words</p><img src='/hang.gif' width='20' height='20'>"},
+        {"loops after the load", "<p>Static words</p><script>setTimeout(function(){for(;;){}},100);</script>"},
+        {"loops while loading", "<p>Static words</p><script>for(;;){}</script><p>Never parsed</p>"},
+    };
+    BrowserPrint browser(nullptr, events, printers, kLoadLimitSeconds, kSettleLimitMs);
+    server.serve(QStringLiteral("/next.html"),
+                 HttpResponse::html("<script>document.write('<p>Next page with its script</p>');</script>"));
+    for (const UnsettledPage& page : pages) {
+        SCOPED_TRACE(page.name);
+        const QString path = QStringLiteral("/%1.html").arg(QString::fromLatin1(page.name).replace(' ', '-'));
+        server.serve(path, HttpResponse::html(page.body));
+        const std::size_t before = printers.kept.size();
+        const long long start = events.steadyMilliseconds();
+        EXPECT_TRUE(browser.LoadPage(server.url(path)));
+        browser.PrintLoadedPage(server.url(path));
+        const long long took = events.steadyMilliseconds() - start;
+        // Load and settle limits, and twice the wait for a page that does not answer.
+        EXPECT_LT(took, kLoadLimitSeconds * 1000 + kSettleLimitMs + 2 * 2000 + 3000);
+        ASSERT_EQ(printers.kept.size(), before + 1);
+        EXPECT_TRUE(keptText(before).contains(QStringLiteral("Static words"))) << keptText(before).toStdString();
+
+        browser.LoadAndPrintPage(server.url(QStringLiteral("/next.html")));
+        EXPECT_TRUE(keptText(before + 1).contains(QStringLiteral("Next page with its script")));
+    }
+}
+
+// A long page under a header fixed to the top of the screen (red) and a bar
+// fixed to its bottom (blue): each prints once, and no word of the page lies
+// under either on any sheet.
+TEST_F(BrowserPrintTest, ElementsFixedToTheScreenPrintOnceAndHideNoLine) {
+    QByteArray lines;
+    for (int i = 1; i <= 300; ++i) lines += "<p style='margin:0;line-height:24px'>Line " + QByteArray::number(i) + "</p>";
+    server.serve(QStringLiteral("/fixed.html"),
+                 HttpResponse::html("<html><body style='margin:0;padding:90px 8px 8px'>"
+                                    "<header style='position:fixed;top:0;left:0;right:0;height:80px;"
+                                    "background:#ff0000'></header>" +
+                                    lines +
+                                    "<div style='position:fixed;bottom:0;left:0;right:0;height:50px;"
+                                    "background:#0000ff'></div></body></html>"));
+    BrowserPrint browser(nullptr, events, printers);
+    browser.LoadAndPrintPage(server.url(QStringLiteral("/fixed.html")));
+    ASSERT_EQ(printers.kept.size(), 1u);
+    const testing::PdfSheets sheets(printers.kept[0], dir.path());
+    ASSERT_GE(sheets.count(), 5);
+    auto red = [](QRgb p) { return qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80; };
+    auto blue = [](QRgb p) { return qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80; };
+    EXPECT_EQ(sheets.sheetsWith(red), QList<int>{1});
+    EXPECT_EQ(sheets.sheetsWith(blue).size(), 1);
+    const QStringList hidden = sheets.wordsCoveredBy([&](QRgb p) { return red(p) || blue(p); });
+    EXPECT_TRUE(hidden.isEmpty()) << hidden.join(u' ').toStdString();
+    EXPECT_EQ(sheets.wordCount(QStringLiteral("Line")), 300);
 }
 
 // A downloaded copy printed from the output folder tries to read local files

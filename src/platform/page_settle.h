@@ -1,0 +1,72 @@
+#pragma once
+// Waiting for a loaded page to look as a person would see it: its scripts have
+// inserted and fetched what they meant to, its fonts and images are ready, and
+// content that waits to be scrolled into view has been shown once.
+//
+// Used the same way by the hidden browser of a save run (which waits with
+// EventPump::waitForEvents) and by the capture program (which runs its event
+// loop): PrepareForSettling once per page, then a PageSettle per load, started
+// when the load has finished. Everything is driven by timers and script
+// answers; nothing spins.
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class QWebEnginePage;
+
+namespace quendrel::platform {
+
+// No change to the document and nothing of the page in flight for this long:
+// the page is quiet.
+inline constexpr int kPageQuietMs = 300;
+// After this long the page is taken as it stands, quiet or not.
+inline constexpr int kPageSettleLimitMs = 10'000;
+// A timer the page sets for at most this long holds the page until it has run.
+inline constexpr int kPageTimerHorizonMs = 5'000;
+
+// Installs the scripts that follow the page's activity from the moment each
+// of its documents is created. Call once, before the first load.
+void PrepareForSettling(QWebEnginePage& page);
+
+// One settle of the page's current document:
+//  1. wait until the page is quiet: no change to its document for the quiet
+//     period, no request, script, style, frame, font or image of it loading,
+//     no image still decoding and no timer of it due within the horizon;
+//  2. scroll through the whole page once, a screen at a time, then back to the
+//     top, so that lazy images and content waiting to be seen load;
+//  3. wait until the page is quiet again.
+// Ends after the settle limit however far it got, also when the page's script
+// never yields. Ends at most once; settled() tells it.
+class PageSettle : public QObject {
+    Q_OBJECT
+public:
+    explicit PageSettle(QWebEnginePage& page, int quietMs = kPageQuietMs, int limitMs = kPageSettleLimitMs,
+                        QObject* parent = nullptr);
+
+    void start();
+    bool isDone() const { return done_; }
+    // Whether the limit ended the settle before the page was quiet.
+    bool reachedLimit() const { return reachedLimit_; }
+
+signals:
+    void settled(bool reachedLimit);
+
+private:
+    enum class Phase { Quieting, Scrolling, Requieting };
+
+    void ask();
+    void onAnswer(const QVariant& answer);
+    void finish(bool reachedLimit);
+
+    QPointer<QWebEnginePage> page_;
+    int quietMs_;
+    int limitMs_;
+    Phase phase_ = Phase::Quieting;
+    bool asking_ = false;
+    bool done_ = false;
+    bool reachedLimit_ = false;
+    QTimer next_;
+    QTimer limit_;
+};
+
+}  // namespace quendrel::platform
