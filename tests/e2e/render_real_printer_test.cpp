@@ -10,6 +10,7 @@
 #include "support/local_http_server.h"
 #include "support/poppler_tools.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
@@ -28,9 +29,15 @@ protected:
         ASSERT_TRUE(cups.setDefaultPrinter(kPdfPrinter));
     }
 
-    void pointPrinterAt(const QString& pdfPath) {
-        setControlValue(marrowby::kOutputFileValue, pdfPath);
-        setControlValue(marrowby::kBypassSaveAsValue, QStringLiteral("1"));
+    // The document properties of the PDF that landed, as pdfinfo shows them.
+    static QMap<QString, QString> propertiesOf(const QString& pdfPath) {
+        return quendrel::testing::PdfInfoFields(pdfPath, {QStringLiteral("-custom"), QStringLiteral("-isodates")});
+    }
+
+    static void expectSavedSince(const QMap<QString, QString>& properties, const QDateTime& start) {
+        const QDateTime saved = QDateTime::fromString(properties.value(QStringLiteral("CreationDate")), Qt::ISODate);
+        EXPECT_GE(saved, start) << properties.value(QStringLiteral("CreationDate")).toStdString();
+        EXPECT_LE(saved, QDateTime::currentDateTime().addSecs(1));
     }
 
     LpoptionsGuard lpoptions;
@@ -46,6 +53,7 @@ TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATextPdf) {
                                     "<h2>Harbour notice</h2><p>The north pier closes at dusk.</p></body></html>"));
     const QString target = out.filePath(QStringLiteral("127.0.0.1.pdf"));
     pointPrinterAt(target);
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
 
     quendrel::BrowserPrint browser(nullptr, events, cups);
     const int job = browser.LoadAndPrintPage(server.url(QStringLiteral("/notice.html")));
@@ -55,26 +63,41 @@ TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATextPdf) {
     const QString text = quendrel::testing::PdfText(target);
     EXPECT_TRUE(text.contains(QStringLiteral("Harbour notice"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("The north pier closes at dusk."))) << text.toStdString();
+    const auto properties = propertiesOf(target);
+    EXPECT_EQ(properties.value(QStringLiteral("Title")), QStringLiteral("Notice"));
+    EXPECT_EQ(properties.value(QStringLiteral("Subject")), server.url(QStringLiteral("/notice.html")));
+    expectSavedSince(properties, start);
 }
 
-TEST_F(RealPrinterTest, ACapturedPictureLandsAsOneStretchedPage) {
+TEST_F(RealPrinterTest, ACapturedPictureLandsOverItsSheetsWithItsAddress) {
+    // 640 pixels across the printable width: 922 rows a sheet.
     const QString capture = out.filePath(QStringLiteral("www.example.com.jpg"));
-    QImage image(640, 480, QImage::Format_RGB32);
+    QImage image(640, 3000, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
     ASSERT_TRUE(image.save(capture, "JPEG"));
     const QString target = out.filePath(QStringLiteral("www.example.com.pdf"));
     pointPrinterAt(target);
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-1);
 
     quendrel::PicturePrint print(nullptr, cups);
-    const int job = quendrel::PrintCapturedPicture(print, capture);
+    const int job = quendrel::PrintCapturedPicture(print, capture, QStringLiteral("www.example.com"));
     ASSERT_GT(job, 0);
     EXPECT_STREQ(stateName(waitForJob(cups, job)), "Finished");
     ASSERT_TRUE(QFileInfo::exists(target));
-    EXPECT_EQ(quendrel::testing::PdfInfoField(target, QStringLiteral("Pages")), QStringLiteral("1"));
+    EXPECT_EQ(quendrel::testing::PdfInfoField(target, QStringLiteral("Pages")), QStringLiteral("4"));
     const auto images = quendrel::testing::PdfImages(target);
-    ASSERT_EQ(images.size(), 1u);
-    EXPECT_EQ(images[0].width, 640);
-    EXPECT_NEAR(images[0].xPpi, 640.0 / ((640.0 + 4200.0) / 600.0), 1.0);
+    ASSERT_EQ(images.size(), 4u);
+    int rows = 0;
+    for (const auto& sheet : images) {
+        EXPECT_EQ(sheet.width, 640);
+        EXPECT_NEAR(sheet.xPpi, 640.0 / ((595.0 - 36.0) / 72.0), 1.0);
+        rows += sheet.height;
+    }
+    EXPECT_EQ(rows, 3000);
+    const auto properties = propertiesOf(target);
+    EXPECT_EQ(properties.value(QStringLiteral("Title")), QStringLiteral("www.example.com"));
+    EXPECT_EQ(properties.value(QStringLiteral("Subject")), QStringLiteral("www.example.com"));
+    expectSavedSince(properties, start);
 }
 
 }  // namespace
