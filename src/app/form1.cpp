@@ -115,7 +115,13 @@ void Form1::placeControls() {
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
 
-    WebBrowser1 = make<QWidget>(this, "WebBrowser1", TwipsRect(2760, 7440, 1215, 1215));
+    // The page view draws through a GL surface. Inside the main window, making
+    // it would make Qt replace the shown window's native window with a GL one
+    // (the window vanishes for a moment and gets a new id); in a window of its
+    // own, which is never shown, it changes nothing on screen.
+    WebBrowser1 = new QWidget(this, Qt::Window);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(TwipsRect(2760, 7440, 1215, 1215));
     Creator = make<QLabel>(this, "Creator", TwipsRect(1845, 7500, 855, 375));
 }
 

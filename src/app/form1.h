@@ -36,7 +36,7 @@ public:
     QPushButton* PushButton2;  // "Start Saving As PDF"
     QProgressBar* ProgressBar1;
     // Never seen: both lie below the client area.
-    QWidget* WebBrowser1;  // hosts the page view, made on first use
+    QWidget* WebBrowser1;  // hosts the page view, made on first use; a window of its own, never shown
     QLabel* Creator;       // holds the captured picture
 
     // The pointer the push buttons show; the hand image when one was loaded.

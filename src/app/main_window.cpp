@@ -10,6 +10,10 @@
 #include <QRadioButton>
 #include <cstdio>
 
+// The window's icon lives in the program's static library, where nothing else
+// refers to it: without this call the linker leaves it out of the program.
+static void keepWindowResources() { Q_INIT_RESOURCE(quendrel); }
+
 namespace quendrel {
 
 MainWindow::MainWindow(platform::Platform& platform)
@@ -26,6 +30,7 @@ MainWindow::MainWindow(platform::Platform& platform)
                  [this] { return form_.ListView1->entries().count(); }),
       saveRun_({form_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
                 platform.events, platform.dialogs, report_}) {
+    keepWindowResources();
     wireOptions();
     wireSiteList();
     wireFolder();

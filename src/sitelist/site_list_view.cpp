@@ -56,8 +56,15 @@ QStringList SiteListView::DroppedPaths(const QMimeData* data) {
 
 void SiteListView::mousePressEvent(QMouseEvent* event) {
     emit listMouseDown();
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        // A press below the entries keeps the selected entry: the first press
+        // of a double-click there must leave it for the double-click to remove.
+        event->accept();
+        setFocus(Qt::MouseFocusReason);
+        return;
+    }
     QTreeView::mousePressEvent(event);
-    if (indexAt(event->position().toPoint()).isValid()) emit entryClicked();
+    emit entryClicked();
 }
 
 void SiteListView::mouseMoveEvent(QMouseEvent* event) {

@@ -11,9 +11,13 @@
 #include "support/fake_platform.h"
 #include "support/local_http_server.h"
 #include "support/poppler_tools.h"
+#include "user_default_printer.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -43,6 +47,81 @@ int runTool(const QString& program, const QStringList& arguments) {
     tool.waitForFinished(30'000);
     return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
 }
+
+QString toolOutput(const QString& program, const QStringList& arguments,
+                   const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess tool;
+    tool.setProcessEnvironment(environment);
+    tool.start(program, arguments);
+    tool.waitForFinished(30'000);
+    return QString::fromLocal8Bit(tool.readAllStandardOutput());
+}
+
+// An X server of the test's own on a free display, as a desktop session has
+// one; the tests otherwise run without any.
+class XvfbDisplay {
+public:
+    XvfbDisplay() {
+        server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                               QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        server_.waitForStarted();
+        QElapsedTimer timer;
+        timer.start();
+        while (!server_.canReadLine() && server_.state() == QProcess::Running && timer.elapsed() < 20'000)
+            server_.waitForReadyRead(100);
+        const QByteArray number = server_.readLine().trimmed();
+        if (!number.isEmpty()) name_ = QStringLiteral(":") + QString::fromLatin1(number);
+    }
+    ~XvfbDisplay() {
+        server_.terminate();
+        if (!server_.waitForFinished(5'000)) server_.kill();
+    }
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+    // ":N", or empty text when the server did not start.
+    const QString& name() const { return name_; }
+    // The environment of a Qt program that shows its windows there.
+    QProcessEnvironment environment() const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), name_);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        return environment;
+    }
+
+private:
+    QProcess server_;
+    QString name_;
+};
+
+bool underX() { return QGuiApplication::platformName() == QStringLiteral("xcb"); }
+
+// Runs one test of this program again with its windows on an X server, and
+// gives whether it passed.
+::testing::AssertionResult passesUnderX(const char* test) {
+    XvfbDisplay display;
+    if (display.name().isEmpty()) return ::testing::AssertionFailure() << "Xvfb did not start";
+    QProcess child;
+    child.setProcessEnvironment(display.environment());
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + QString::fromLatin1(test)});
+    child.waitForFinished(300'000);
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+        output.contains(QStringLiteral("[  PASSED  ] 1 test")))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << output.toStdString();
+}
+
+// Counts the times a window's native window is replaced.
+class WinIdChanges : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WinIdChange) ++count;
+        return false;
+    }
+};
 
 class SaveRunEndToEnd : public ::testing::Test {
 protected:
@@ -164,18 +243,83 @@ TEST_F(SaveRunEndToEnd, HeldQueueStillGivesEveryPdfItsOwnName) {
     }
 }
 
-TEST_F(SaveRunEndToEnd, DefaultPrinterIsRestoredAfterTheRun) {
-    const QStringList devices = cups.printerDeviceNames();
-    QString other;
-    for (const QString& device : devices)
-        if (device != QStringLiteral("Marrowby PDF Writer")) other = device;
-    if (other.isEmpty()) GTEST_SKIP() << "no second printer installed";
-    ASSERT_TRUE(cups.setDefaultPrinter(other));
-    add(server.url(QStringLiteral("/beta.html")));
-    choose(2);
+TEST_F(SaveRunEndToEnd, EveryKindOfDefaultPrinterIsNoFailureAndComesBackExactly) {
+    printer_e2e::LpoptionsGuard choices;
+    for (const default_printer_e2e::DefaultCase& c : default_printer_e2e::kDefaultCases) {
+        SCOPED_TRACE(c.what);
+        form().ListView1->entries().clear();
+        dialogs.shown.clear();
+        QDir(out.path()).removeRecursively();
+        QDir().mkpath(out.path());
+        const auto queues = default_printer_e2e::arrange(c);
+        for (const auto& queue : queues) ASSERT_TRUE(queue->made());
+        const QByteArray choicesBefore = printer_e2e::readFile(choices.path()).value_or(QByteArray());
+        const QString inForce = default_printer_e2e::lpstatDefault();
+        add(server.url(QStringLiteral("/alpha.html")));
+        add(server.url(QStringLiteral("/beta.html")));
+        choose(2);
+        start();
+        EXPECT_EQ(dialogs.shown.size(), 1u) << "no box but the closing message";
+        EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
+        EXPECT_EQ(files(), QStringList({addressName("alpha.html") + ".pdf", addressName("beta.html") + ".pdf"}));
+        EXPECT_EQ(default_printer_e2e::lpstatDefault(), inForce);
+        EXPECT_EQ(printer_e2e::readFile(choices.path()).value_or(QByteArray()), choicesBefore);
+    }
+}
+
+TEST_F(SaveRunEndToEnd, TheMainWindowKeepsItsNativeWindowWhenTheBrowserIsMade) {
+    if (!underX()) {
+        EXPECT_TRUE(passesUnderX("SaveRunEndToEnd.TheMainWindowKeepsItsNativeWindowWhenTheBrowserIsMade"));
+        return;
+    }
+    form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    const WId shown = form().winId();
+    const QPoint place = form().pos();
+    WinIdChanges changes;
+    form().installEventFilter(&changes);
+    add(server.url(QStringLiteral("/alpha.html")));
+    choose(2);  // the first page load of the run makes the browser
     start();
     EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
-    EXPECT_EQ(cups.defaultPrinterDeviceName(), other);
+    EXPECT_TRUE(QFileInfo::exists(pdf(addressName("alpha.html") + ".pdf")));
+    EXPECT_EQ(form().winId(), shown);
+    EXPECT_EQ(changes.count, 0);
+    EXPECT_TRUE(form().isVisible());
+    EXPECT_EQ(form().pos(), place);
+}
+
+// The program as it is installed: its window, named after the product, shows
+// its icon to the desktop from the start.
+TEST(BuiltProgram, ShowsItsWindowWithItsIcon) {
+    const QString program = qEnvironmentVariable("QUENDREL_BUILD_DIR") + QStringLiteral("/bin/quendrel");
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << "run through ctest";
+    XvfbDisplay display;
+    ASSERT_FALSE(display.name().isEmpty()) << "Xvfb did not start";
+    const QProcessEnvironment environment = display.environment();
+    QProcess quendrel;
+    quendrel.setProcessEnvironment(environment);
+    quendrel.start(program, {});
+    ASSERT_TRUE(quendrel.waitForStarted());
+    QString window;
+    QElapsedTimer timer;
+    timer.start();
+    while (window.isEmpty() && timer.elapsed() < 30'000) {
+        const QStringList tree = toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")},
+                                            environment)
+                                     .split(QLatin1Char('\n'));
+        for (const QString& line : tree)
+            if (line.contains(QStringLiteral("\"Quendrel\""))) window = line.trimmed().section(QLatin1Char(' '), 0, 0);
+        if (window.isEmpty()) quendrel.waitForFinished(100);
+    }
+    ASSERT_FALSE(window.isEmpty()) << "no window named Quendrel appeared";
+    const QString icon = toolOutput(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("-len"),
+                                                             QStringLiteral("8"), QStringLiteral("_NET_WM_ICON")},
+                                    environment);
+    quendrel.kill();
+    quendrel.waitForFinished();
+    EXPECT_TRUE(icon.startsWith(QStringLiteral("_NET_WM_ICON(CARDINAL) = "))) << icon.toStdString();
+    EXPECT_TRUE(icon.contains(QStringLiteral("Icon (64 x 64)"))) << icon.toStdString();
 }
 
 }  // namespace
