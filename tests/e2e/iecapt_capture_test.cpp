@@ -19,11 +19,11 @@ using testing::LocalHttpServer;
 using Outcome = testing::IecaptOutcome;
 using testing::RunIecapt;
 
-// Bands of colour, a 5000 px block and a red foot that only a capture of the
+// Bands of colour, 100 px each, and a red foot that only a capture of the
 // whole page contains.
-QByteArray longPage() {
+QByteArray longPage(int bandCount = 50) {
     QByteArray bands;
-    for (int i = 0; i < 50; ++i)
+    for (int i = 0; i < bandCount; ++i)
         bands += QByteArray("<div style=\"height:100px;background:hsl(") + QByteArray::number(i * 7) +
                  ",60%,80%)\">Band " + QByteArray::number(i) + "</div>";
     return "<!doctype html><html><head><title>Long</title></head><body style=\"margin:0\">" + bands +
@@ -60,6 +60,49 @@ TEST_F(IecaptCaptureTest, LongPageIsCapturedWhole) {
         << "the foot of the page is missing from the capture";
     EXPECT_EQ(folderEntries(), QStringList{"capture.jpg"});
     EXPECT_EQ(server.requests().value(0), "/long.html");
+}
+
+TEST_F(IecaptCaptureTest, PagesTallerThanOneViewAreCapturedWhole) {
+    // Thirty screens and more, beyond what one view holds: grabbed in bands
+    // and assembled; a header fixed to the screen is in the first band only.
+    struct Tall {
+        int bands;
+        int minHeight;
+    };
+    for (const Tall tall : {Tall{260, 26000}, Tall{420, 42000}}) {
+        SCOPED_TRACE(tall.bands);
+        QByteArray page = longPage(tall.bands);
+        page.replace("<body style=\"margin:0\">",
+                     "<body style=\"margin:0;padding-top:60px\"><div style=\"position:fixed;top:0;left:0;"
+                     "right:0;height:60px;background:#00ff00\"></div>");
+        server.serve("/tall.html", HttpResponse::html(page));
+        const Outcome outcome = RunIecapt({"--url=" + server.url("/tall.html"), "--out=" + out()});
+        ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+        QImageReader reader(out());
+        reader.setAllocationLimit(0);
+        const QImage image = reader.read();
+        ASSERT_FALSE(image.isNull());
+        EXPECT_GE(image.height(), tall.minHeight);
+        EXPECT_TRUE(isRed(image.pixel(image.width() / 2, image.height() - 100))) << "the foot is missing";
+        int greenRows = 0;
+        for (int y = 0; y < image.height(); y += 10) {
+            const QRgb p = image.pixel(image.width() / 2, y);
+            greenRows += qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60 ? 1 : 0;
+        }
+        EXPECT_EQ(greenRows, 6) << "the fixed header is not in the picture exactly once";
+    }
+}
+
+TEST_F(IecaptCaptureTest, ContentThatAppearsAfterTheLoadIsCaptured) {
+    server.serve("/late.html",
+                 HttpResponse::html("<body style=\"margin:0\"><div id=\"late\" style=\"height:300px\"></div>"
+                                    "<script>setTimeout(function(){document.getElementById('late').style.background="
+                                    "'#ff0000';}, 2000);</script></body>"));
+    const Outcome outcome = RunIecapt({"--url=" + server.url("/late.html"), "--out=" + out()});
+    ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    const QImage image(out());
+    ASSERT_FALSE(image.isNull());
+    EXPECT_TRUE(isRed(image.pixel(100, 150))) << "captured before the page's timer ran";
 }
 
 TEST_F(IecaptCaptureTest, PageWithAnHttpErrorStatusIsStillCaptured) {

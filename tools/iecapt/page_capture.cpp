@@ -1,9 +1,12 @@
 #include "page_capture.h"
 
 #include "jpeg_output.h"
+#include "platform/fixed_elements.h"
+#include "platform/page_settle.h"
 #include "platform/unattended_web_page.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QTimer>
 #include <QVariant>
 #include <QWebEngineLoadingInfo>
@@ -22,8 +25,12 @@ namespace {
 constexpr int kMinWidth = 1024;
 constexpr int kMaxWidth = 4096;
 constexpr int kFirstHeight = 768;
-// A taller image is of no use on one printed page and costs memory to grab.
-constexpr int kMaxHeight = 20000;
+// The tallest view grabbed in one piece; a taller page is grabbed in bands of
+// this height, scrolled one after the other, and assembled.
+constexpr int kBandHeight = 16384;
+// The JPEG library writes no more pixels than this on a side: a taller page is scaled down
+// to fit, whole.
+constexpr int kLongestJpegSide = 65500;
 // Layouts that grow with the window (100vh blocks plus more) would never settle.
 constexpr int kMaxResizeRounds = 3;
 constexpr int kPollMs = 20;
@@ -49,6 +56,9 @@ const char kRequestFrameScript[] = R"((function () {
 })())";
 
 const char kFrameDrawnScript[] = "window.__iecaptFrameDrawn === true";
+
+// Scrolls to a band and answers where the page really scrolled to.
+const char kScrollScript[] = "window.scrollTo({top: %1, left: 0, behavior: 'instant'}); window.scrollY";
 
 // The renderer's frame reaches the view a little after the page has drawn it,
 // and parts of a large page may still be blank in the first one: the view is
@@ -79,6 +89,7 @@ PageCapture::PageCapture(QUrl address, QString outputPath, QObject* parent)
       page_(new quendrel::platform::UnattendedWebPage(profile_, this)),
       view_(new QWebEngineView) {
     page_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    quendrel::platform::PrepareForSettling(*page_);
     view_->setPage(page_);
     view_->resize(kMinWidth, kFirstHeight);
     connect(page_, &QWebEnginePage::loadingChanged, this, &PageCapture::onLoadingChanged);
@@ -131,6 +142,14 @@ void PageCapture::onLoadingChanged(const QWebEngineLoadingInfo& info) {
         return;
     }
     loaded_ = true;
+    auto* settle = new quendrel::platform::PageSettle(*page_, quendrel::platform::kPageQuietMs,
+                                                      quendrel::platform::kPageSettleLimitMs, this);
+    connect(settle, &quendrel::platform::PageSettle::settled, this, &PageCapture::onSettled);
+    settle->start();
+}
+
+void PageCapture::onSettled() {
+    if (done_) return;
     pollsLeft_ = kMaxPolls;
     measure();
 }
@@ -153,8 +172,9 @@ void PageCapture::onMeasured(QSize documentSize, QSize viewportSize) {
         QTimer::singleShot(kPollMs, this, &PageCapture::measure);
         return;
     }
+    documentHeight_ = documentSize.height();
     const QSize wanted(std::clamp(documentSize.width(), kMinWidth, kMaxWidth),
-                       std::clamp(documentSize.height(), 1, kMaxHeight));
+                       std::clamp(documentSize.height(), 1, kBandHeight));
     if (documentSize.isEmpty() || wanted == view_->size() || resizeRounds_ >= kMaxResizeRounds) {
         waitForFrame();
         return;
@@ -192,18 +212,68 @@ void PageCapture::grabUntilSteady() {
     const bool steady = !image.isNull() && image == lastGrab_;
     lastGrab_ = std::move(image);
     if (steady || --grabsLeft_ <= 0) {
-        write();
+        onGrabbed(std::exchange(lastGrab_, QImage()));
         return;
     }
     QTimer::singleShot(kGrabIntervalMs, this, &PageCapture::grabUntilSteady);
 }
 
-void PageCapture::write() {
-    const QImage image = std::exchange(lastGrab_, QImage());
+void PageCapture::onGrabbed(const QImage& image) {
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
         finish(kExitCaptureFailed, QStringLiteral("nothing was drawn for %1").arg(address_.toDisplayString()));
         return;
     }
+    if (!banding_) {
+        if (documentHeight_ <= image.height()) {
+            write(image);
+            return;
+        }
+        startBands();
+        return;
+    }
+    {
+        QPainter painter(&picture_);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(0, bandTop_ * scale_, image.width() * scale_, image.height() * scale_), image);
+    }
+    const int next = bandTop_ + view_->height();
+    if (next >= documentHeight_) {
+        write(std::exchange(picture_, QImage()));
+        return;
+    }
+    scrollToBand(next);
+}
+
+void PageCapture::startBands() {
+    // Scrolled band by band, elements fixed to the screen would be in every
+    // band: they are pinned where they stand at the top first.
+    banding_ = true;
+    scale_ = std::min(1.0, static_cast<double>(kLongestJpegSide) / documentHeight_);
+    picture_ = QImage(std::max(1, static_cast<int>(view_->width() * scale_)),
+                      std::max(1, static_cast<int>(documentHeight_ * scale_)), QImage::Format_RGB32);
+    if (picture_.isNull()) {
+        finish(kExitCaptureFailed, QStringLiteral("no memory for a picture of %1 pixels' height").arg(documentHeight_));
+        return;
+    }
+    picture_.fill(Qt::white);
+    page_->runJavaScript(quendrel::platform::PinFixedElementsScript(), QWebEngineScript::ApplicationWorld,
+                         [this](const QVariant&) { scrollToBand(0); });
+}
+
+void PageCapture::scrollToBand(int top) {
+    if (done_) return;
+    page_->runJavaScript(QString::fromLatin1(kScrollScript).arg(top), QWebEngineScript::ApplicationWorld,
+                         [this, top](const QVariant& scrolled) {
+                             if (done_) return;
+                             // A page that scrolls less than asked has reached its end.
+                             bandTop_ = scrolled.isValid() ? scrolled.toInt() : top;
+                             if (bandTop_ < top && top > 0 && bandTop_ + view_->height() < documentHeight_)
+                                 documentHeight_ = bandTop_ + view_->height();
+                             waitForFrame();
+                         });
+}
+
+void PageCapture::write(const QImage& image) {
     const QString error = writeJpegAtomically(image, outputPath_);
     if (!error.isEmpty()) {
         finish(kExitCaptureFailed, error);

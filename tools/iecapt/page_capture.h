@@ -1,6 +1,7 @@
 #pragma once
-// One capture: load the address, size the view to the whole document, let it
-// paint, grab it and write the JPEG.
+// One capture: load the address, let the page settle, size the view to the
+// whole document (or to a band of it, for a page taller than one view can
+// hold), let it paint, grab it (band by band) and write the JPEG.
 #include <QImage>
 #include <QObject>
 #include <QSize>
@@ -35,12 +36,16 @@ signals:
 
 private:
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void onSettled();
     void measure();
     void onMeasured(QSize documentSize, QSize viewportSize);
     void waitForFrame();
     void pollFrame();
     void grabUntilSteady();
-    void write();
+    void onGrabbed(const QImage& image);
+    void startBands();
+    void scrollToBand(int top);
+    void write(const QImage& image);
     void finish(int exitCode, const QString& message);
 
     QUrl address_;
@@ -54,6 +59,12 @@ private:
     int pollsLeft_ = 0;
     int grabsLeft_ = 0;
     QImage lastGrab_;
+    int documentHeight_ = 0;
+    // Band by band: the picture being assembled, its scale and the band shown.
+    bool banding_ = false;
+    QImage picture_;
+    double scale_ = 1.0;
+    int bandTop_ = 0;
 };
 
 }  // namespace iecapt
