@@ -1,10 +1,12 @@
 // Jobs through the real PDF printer: cupsd, the queue and its backend.
 #include "printer_e2e_support.h"
+#include "support/poppler_tools.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -22,8 +24,12 @@ protected:
     // Points the printer at `target`, prints `pdf` to the default printer
     // and waits for the job to end.
     JobState printTo(const QString& target, const QByteArray& pdf, const QString& title = QStringLiteral("job")) {
-        setControlValue(marrowby::kOutputFileValue, target);
-        setControlValue(marrowby::kBypassSaveAsValue, QStringLiteral("1"));
+        pointPrinterAt(target);
+        return print(pdf, title);
+    }
+
+    // Prints `pdf` to the default printer as the tool does, without pointing it.
+    JobState print(const QByteArray& pdf, const QString& title) {
         const QString source = out.filePath(QStringLiteral("source-") + QUuid::createUuid().toString(QUuid::Id128));
         EXPECT_TRUE(writeFile(source, pdf));
         const int jobId = cups.submitPdfToDefault(source, title);
@@ -39,6 +45,25 @@ protected:
 uid_t ownerOf(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_uid : static_cast<uid_t>(-1);
+}
+
+// Dark pixels of the first page: the converter's font for text jobs has no
+// text map, so their text is checked as ink.
+int inkOf(const QString& pdfPath, const QString& scratch) {
+    if (!runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-gray"),
+                                              QStringLiteral("-singlefile"), pdfPath, scratch}))
+        return -1;
+    const QImage page(scratch + QStringLiteral(".pgm"));
+    int dark = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
+    return dark;
+}
+
+QString pdfFolder() { return accountHome() + QStringLiteral("/PDF/"); }
+
+QString uniqueTitle(const char* what) {
+    return QString::fromUtf8(what) + ' ' + QUuid::createUuid().toString(QUuid::Id128);
 }
 
 TEST_F(PrinterJobsTest, APdfLandsUnchangedInTheFileTheUserNamed) {
@@ -74,8 +99,7 @@ TEST_F(PrinterJobsTest, PlainTextPrintedWithLpBecomesAPdf) {
     const QString text = out.filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(writeFile(text, "Marrowby text job\nsecond line\n"));
     const QString target = out.filePath(QStringLiteral("notes.pdf"));
-    setControlValue(marrowby::kOutputFileValue, target);
-    setControlValue(marrowby::kBypassSaveAsValue, QStringLiteral("1"));
+    pointPrinterAt(target);
 
     const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, text});
     ASSERT_GT(jobId, 0) << "lp refused the job";
@@ -83,37 +107,87 @@ TEST_F(PrinterJobsTest, PlainTextPrintedWithLpBecomesAPdf) {
     const std::optional<QByteArray> pdf = readFile(target);
     ASSERT_TRUE(pdf.has_value()) << "no PDF was written; is cups-filters (texttopdf) installed?";
     EXPECT_TRUE(pdf->startsWith("%PDF-"));
-    // The converter's font has no text map, so the text is checked as ink:
-    // the page, rendered, is not blank.
-    const QString image = out.filePath(QStringLiteral("notes"));
-    ASSERT_TRUE(runTool(QStringLiteral("pdftoppm"),
-                        {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-gray"),
-                         QStringLiteral("-singlefile"), target, image}));
-    const QImage page(image + QStringLiteral(".pgm"));
-    ASSERT_FALSE(page.isNull());
-    int dark = 0;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
-    EXPECT_GT(dark, 20);
+    EXPECT_GT(inkOf(target, out.filePath(QStringLiteral("notes"))), 20);
 }
 
-TEST_F(PrinterJobsTest, WithoutBypassTheJobIsSavedUnderItsTitleInThePdfFolder) {
-    const QString title = QStringLiteral("e2e title ") + QUuid::createUuid().toString(QUuid::Id128);
-    const QString expected = accountHome() + QStringLiteral("/PDF/") + title + QStringLiteral(".pdf");
+TEST_F(PrinterJobsTest, WithoutAnArmedPointingTheJobIsSavedUnderItsTitleInThePdfFolder) {
+    const QString title = uniqueTitle("e2e title");
+    const QString expected = pdfFolder() + title + QStringLiteral(".pdf");
     const QByteArray pdf = makePdf(title);
-    const QString source = out.filePath(QStringLiteral("titled.pdf"));
-    ASSERT_TRUE(writeFile(source, pdf));
+    const QString never = out.filePath(QStringLiteral("never.pdf"));
 
-    for (const QString& bypass : {QStringLiteral("0"), QString(), QStringLiteral("yes")}) {
-        setControlValue(marrowby::kOutputFileValue, out.filePath(QStringLiteral("never.pdf")));
-        setControlValue(marrowby::kBypassSaveAsValue, bypass);
-        const int jobId = cups.submitPdfToDefault(source, title);
-        EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished") << bypass.toStdString();
-        EXPECT_EQ(readFile(expected), pdf) << bypass.toStdString();
-        EXPECT_EQ(ownerOf(expected), ::getuid());
+    // Each row leaves the values some other way than a fresh pointing by the tool.
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"BypassSaveAs 0", [&] { pointPrinterAt(never); setControlValue(marrowby::kBypassSaveAsValue, "0"); }},
+        {"BypassSaveAs empty", [&] { pointPrinterAt(never); setControlValue(marrowby::kBypassSaveAsValue, ""); }},
+        {"BypassSaveAs yes", [&] { pointPrinterAt(never); setControlValue(marrowby::kBypassSaveAsValue, "yes"); }},
+        {"no BypassSaveAs", [&] { pointPrinterAt(never); removeControlValue(marrowby::kBypassSaveAsValue); }},
+        {"values written without arming", [&] {
+             removeControlValue(marrowby::kJobMarkValue);
+             setControlValue(marrowby::kOutputFileValue, never);
+             setControlValue(marrowby::kBypassSaveAsValue, QStringLiteral("1"));
+         }},
+        {"no control values at all", [&] {
+             QDir(QString::fromStdString(marrowby::controlFolder(accountHome().toStdString()))).removeRecursively();
+         }},
+    };
+    for (const auto& [row, prepare] : rows) {
+        prepare();
+        EXPECT_STREQ(stateName(print(pdf, title)), "Finished") << row;
+        EXPECT_EQ(readFile(expected), pdf) << row;
+        EXPECT_EQ(ownerOf(expected), ::getuid()) << row;
         QFile::remove(expected);
     }
-    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("never.pdf"))));
+    EXPECT_FALSE(QFile::exists(never));
+}
+
+TEST_F(PrinterJobsTest, WithoutControlValuesLpJobsLandInThePdfFolderAndNeverReplaceOneAnother) {
+    QDir(QString::fromStdString(marrowby::controlFolder(accountHome().toStdString()))).removeRecursively();
+    const QString title = uniqueTitle("lp job");
+    const QString text = out.filePath(QStringLiteral("letter.txt"));
+    ASSERT_TRUE(writeFile(text, "Dear harbour master,\nthe north pier closes at dusk.\n"));
+    const QString pdf = out.filePath(QStringLiteral("letter.pdf"));
+    ASSERT_TRUE(writeFile(pdf, makePdf(QStringLiteral("Harbour notice"))));
+
+    for (const QString& file : {text, pdf}) {
+        const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-t"), title, file});
+        ASSERT_GT(jobId, 0) << "lp refused the job";
+        EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
+    }
+    const QString first = pdfFolder() + title + QStringLiteral(".pdf");
+    const QString second = pdfFolder() + title + QStringLiteral(" (2).pdf");
+    EXPECT_EQ(ownerOf(first), ::getuid());
+    EXPECT_EQ(ownerOf(second), ::getuid());
+    EXPECT_GT(inkOf(first, out.filePath(QStringLiteral("first"))), 20);
+    EXPECT_TRUE(quendrel::testing::PdfText(second).contains(QStringLiteral("Harbour notice")));
+    QFile::remove(first);
+    QFile::remove(second);
+}
+
+TEST_F(PrinterJobsTest, APointingServesOneJobAndLaterJobsLeaveItsPdfAlone) {
+    const QString target = out.filePath(QStringLiteral("www.example.com.pdf"));
+    const QByteArray pdf = makePdf(QStringLiteral("the run's page"));
+    EXPECT_STREQ(stateName(printTo(target, pdf)), "Finished");
+    ASSERT_EQ(readFile(target), pdf);
+
+    // Any later job, from lp or the tool's own path, goes to the PDF folder.
+    const QString title = uniqueTitle("later job");
+    const QString text = out.filePath(QStringLiteral("later.txt"));
+    ASSERT_TRUE(writeFile(text, "a later job\n"));
+    const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-t"), title, text});
+    ASSERT_GT(jobId, 0) << "lp refused the job";
+    EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
+    EXPECT_STREQ(stateName(print(makePdf(QStringLiteral("another")), title)), "Finished");
+    EXPECT_EQ(readFile(target), pdf);
+    EXPECT_TRUE(QFile::exists(pdfFolder() + title + QStringLiteral(".pdf")));
+    EXPECT_TRUE(QFile::exists(pdfFolder() + title + QStringLiteral(" (2).pdf")));
+    QFile::remove(pdfFolder() + title + QStringLiteral(".pdf"));
+    QFile::remove(pdfFolder() + title + QStringLiteral(" (2).pdf"));
+
+    // A fresh pointing at the same file is used again.
+    const QByteArray again = makePdf(QStringLiteral("second run"));
+    EXPECT_STREQ(stateName(printTo(target, again)), "Finished");
+    EXPECT_EQ(readFile(target), again);
 }
 
 }  // namespace

@@ -5,13 +5,29 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QUuid>
+#include <cups/cups.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 namespace {
 
 using namespace printer_e2e;
+
+// Runs a CUPS client; gives the job id it reports, 0 when it was refused.
+int submittedJob(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());  // never a password prompt
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000)) return 0;
+    const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("(?:request id is \\S+-|job-id \\(integer\\) = )(\\d+)")).match(output);
+    return process.exitCode() == 0 && match.hasMatch() ? match.captured(1).toInt() : 0;
+}
 
 class PrinterSecurityTest : public ::testing::Test {
 protected:
@@ -38,17 +54,11 @@ protected:
         }
     }
 
-    // Prints the source with these control values; the job must fail.
-    void expectRefused(const std::optional<QString>& outputFile, const std::optional<QString>& bypass,
-                       const QString& file = QString()) {
-        if (outputFile)
-            setControlValue(marrowby::kOutputFileValue, *outputFile);
-        else
-            removeControlValue(marrowby::kOutputFileValue);
-        if (bypass)
-            setControlValue(marrowby::kBypassSaveAsValue, *bypass);
-        else
-            removeControlValue(marrowby::kBypassSaveAsValue);
+    // Points the printer at `outputFile` as the tool does (armed, but with no
+    // OutputFile at all when none is given) and prints; the job must fail.
+    void expectRefused(const std::optional<QString>& outputFile, const QString& file = QString()) {
+        pointPrinterAt(outputFile.value_or(out.filePath(QStringLiteral("unused.pdf"))));
+        if (!outputFile) removeControlValue(marrowby::kOutputFileValue);
         const int jobId = cups.submitPdfToDefault(file.isEmpty() ? source : file, QStringLiteral("refused"));
         EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Failed") << outputFile.value_or("-").toStdString();
         EXPECT_TRUE(queueStillPrints());
@@ -71,19 +81,19 @@ protected:
 TEST_F(PrinterSecurityTest, FoldersOfRootAreNeverWritten) {
     for (const QString& folder : {QStringLiteral("/etc"), QStringLiteral("/usr/local"), QStringLiteral("/")}) {
         const QString target = QDir::cleanPath(folder + '/' + unique + QStringLiteral(".pdf"));
-        expectRefused(target, QStringLiteral("1"));
+        expectRefused(target);
         EXPECT_FALSE(QFile::exists(target)) << target.toStdString();
         expectNoLeftovers(folder);
     }
     // Replacing a file that belongs to root is refused as well.
-    expectRefused(QStringLiteral("/etc/hostname"), QStringLiteral("1"));
+    expectRefused(QStringLiteral("/etc/hostname"));
 }
 
 TEST_F(PrinterSecurityTest, AFolderOfTheUsersOwnWithoutWriteRightsIsNotWritten) {
     const QString locked = out.filePath(QStringLiteral("locked"));
     ASSERT_TRUE(QDir().mkpath(locked));
     ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
-    expectRefused(locked + QStringLiteral("/out.pdf"), QStringLiteral("1"));
+    expectRefused(locked + QStringLiteral("/out.pdf"));
     QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     EXPECT_TRUE(QDir(locked).isEmpty());
 }
@@ -91,17 +101,23 @@ TEST_F(PrinterSecurityTest, AFolderOfTheUsersOwnWithoutWriteRightsIsNotWritten) 
 TEST_F(PrinterSecurityTest, UnusableTargetsAbortTheJob) {
     const QString folder = out.filePath(QStringLiteral("a folder"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    expectRefused(unique + QStringLiteral(".pdf"), QStringLiteral("1"));  // relative
-    expectRefused(out.filePath(QStringLiteral("missing/out.pdf")), QStringLiteral("1"));
-    expectRefused(folder, QStringLiteral("1"));
-    expectRefused(QString(), QStringLiteral("1"));
-    expectRefused(std::nullopt, QStringLiteral("1"));  // no OutputFile at all
-    expectRefused(out.filePath(QStringLiteral("x.pdf")), std::nullopt);  // no BypassSaveAs
+    const QString fifo = out.filePath(QStringLiteral("fifo.pdf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString readOnly = out.filePath(QStringLiteral("read-only.pdf"));
+    ASSERT_TRUE(writeFile(readOnly, "kept"));
+    ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner));
+    expectRefused(unique + QStringLiteral(".pdf"));  // relative
+    expectRefused(out.filePath(QStringLiteral("missing/out.pdf")));
+    expectRefused(folder);
+    expectRefused(QString());
+    expectRefused(std::nullopt);  // no OutputFile at all
+    expectRefused(fifo);
+    expectRefused(readOnly);
+    EXPECT_EQ(readFile(readOnly), QByteArray("kept"));
 
     EXPECT_FALSE(QFile::exists(QStringLiteral("/") + unique + QStringLiteral(".pdf")));
     EXPECT_FALSE(QFile::exists(accountHome() + '/' + unique + QStringLiteral(".pdf")));
     EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("missing"))));
-    EXPECT_FALSE(QFile::exists(out.filePath(QStringLiteral("x.pdf"))));
     EXPECT_TRUE(QDir(folder).isEmpty());
     expectNoLeftovers(out.path());
 }
@@ -110,28 +126,131 @@ TEST_F(PrinterSecurityTest, AJobThatIsNoPdfIsNotWritten) {
     const QString notPdf = out.filePath(QStringLiteral("not.pdf"));
     ASSERT_TRUE(writeFile(notPdf, "%!PS-Adobe-3.0\nshowpage\n"));
     const QString target = out.filePath(QStringLiteral("target.pdf"));
-    expectRefused(target, QStringLiteral("1"), notPdf);
+    expectRefused(target, notPdf);
     EXPECT_FALSE(QFile::exists(target));
     expectNoLeftovers(out.path());
 }
 
-TEST_F(PrinterSecurityTest, JobsOfUnknownUsersAndOfRootAreAborted) {
+TEST_F(PrinterSecurityTest, JobsClaimedForUnknownUsersOrRootAreRefused) {
     for (const QString& user : {QStringLiteral("nosuchuser-") + unique.right(8), QStringLiteral("root")}) {
-        const int jobId = submitWithLp({QStringLiteral("-U"), user, QStringLiteral("-d"), kQueue, source});
-        ASSERT_GT(jobId, 0) << "lp refused the job of " << user.toStdString();
-        EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Failed") << user.toStdString();
+        const int jobId = submittedJob(QStringLiteral("lp"), {QStringLiteral("-U"), user, QStringLiteral("-d"), kQueue,
+                                                              source});
+        if (jobId > 0) {
+            EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Failed") << user.toStdString();
+        }
         EXPECT_TRUE(queueStillPrints());
     }
 }
 
 TEST_F(PrinterSecurityTest, TheQueueGoesOnPrintingAfterRefusedJobs) {
-    expectRefused(QStringLiteral("relative.pdf"), QStringLiteral("1"));
+    expectRefused(QStringLiteral("relative.pdf"));
     const QString target = out.filePath(QStringLiteral("after.pdf"));
-    setControlValue(marrowby::kOutputFileValue, target);
-    setControlValue(marrowby::kBypassSaveAsValue, QStringLiteral("1"));
+    pointPrinterAt(target);
     const int jobId = cups.submitPdfToDefault(source, QStringLiteral("after"));
     EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
     EXPECT_EQ(readFile(target), readFile(source));
+}
+
+// The second account scripts/as-test-user makes ("<user>-b"), whose files a
+// job of this user must never reach; its PDF folder is open for reading.
+struct OtherAccount {
+    QString name;
+    QString pdfFolder;
+    QStringList files() const { return QDir(pdfFolder).entryList(QDir::Files | QDir::Hidden | QDir::System); }
+};
+
+std::optional<OtherAccount> otherAccount() {
+    const struct passwd* self = ::getpwuid(::getuid());
+    if (!self) return std::nullopt;
+    const QString name = QString::fromLocal8Bit(self->pw_name) + QStringLiteral("-b");
+    const struct passwd* other = ::getpwnam(name.toLocal8Bit().constData());
+    if (!other) return std::nullopt;
+    return OtherAccount{name, QString::fromLocal8Bit(other->pw_dir) + QStringLiteral("/PDF")};
+}
+
+QString localSocketPrinterUri() {
+    const QString server = QString::fromUtf8(cupsServer());
+    const QString host = server.startsWith('/') ? QString::fromUtf8(QUrl::toPercentEncoding(server)) : server;
+    return QStringLiteral("ipp://") + host + QStringLiteral("/printers/") + kQueue;
+}
+
+TEST_F(PrinterSecurityTest, ANameClaimedForAnotherAccountWritesNothingOfTheirs) {
+    const std::optional<OtherAccount> other = otherAccount();
+    if (!other) GTEST_SKIP() << "no second account; scripts/as-test-user makes \"<user>-b\"";
+    QDir(QString::fromStdString(marrowby::controlFolder(accountHome().toStdString()))).removeRecursively();
+    const QStringList othersFiles = other->files();
+    const QString text = out.filePath(QStringLiteral("claimed.txt"));
+    ASSERT_TRUE(writeFile(text, "written by someone else\n"));
+    const QString ippTest = out.filePath(QStringLiteral("claim.test"));
+    ASSERT_TRUE(writeFile(ippTest, "{ NAME \"claim\" OPERATION Print-Job\n"
+                                   "GROUP operation-attributes-tag\n"
+                                   "ATTR charset attributes-charset utf-8\n"
+                                   "ATTR language attributes-natural-language en\n"
+                                   "ATTR uri printer-uri $uri\n"
+                                   "ATTR name requesting-user-name $claimed\n"
+                                   "ATTR name job-name $title\n"
+                                   "ATTR mimeMediaType document-format text/plain\n"
+                                   "FILE $filename STATUS successful-ok EXPECT job-id }\n"));
+    const bool haveIpptool = !QStandardPaths::findExecutable(QStringLiteral("ipptool")).isEmpty();
+
+    struct Row {
+        const char* name;
+        QString uri;  // empty: lp -U
+    };
+    const Row rows[] = {
+        {"lp -U", QString()},
+        {"IPP on the local socket", localSocketPrinterUri()},
+        {"IPP on localhost:631", QStringLiteral("ipp://localhost:%1/printers/%2").arg(ippPort()).arg(kQueue)},
+    };
+    for (const Row& row : rows) {
+        if (!row.uri.isEmpty() && !haveIpptool) continue;
+        const QString title = QStringLiteral("claimed ") + QUuid::createUuid().toString(QUuid::Id128);
+        const int jobId =
+            row.uri.isEmpty()
+                ? submittedJob(QStringLiteral("lp"), {QStringLiteral("-U"), other->name, QStringLiteral("-d"), kQueue,
+                                                      QStringLiteral("-t"), title, text})
+                : submittedJob(QStringLiteral("ipptool"),
+                               {QStringLiteral("-tv"), QStringLiteral("-d"), QStringLiteral("claimed=") + other->name,
+                                QStringLiteral("-d"), QStringLiteral("title=") + title, QStringLiteral("-f"), text,
+                                row.uri, ippTest});
+        // Refused outright, or taken as this user's own job.
+        const QString mine = accountHome() + QStringLiteral("/PDF/") + title + QStringLiteral(".pdf");
+        if (jobId > 0) {
+            EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished") << row.name;
+            EXPECT_TRUE(QFile::exists(mine)) << row.name;
+            QFile::remove(mine);
+        }
+        EXPECT_EQ(other->files(), othersFiles) << row.name;
+    }
+}
+
+TEST_F(PrinterSecurityTest, AJobMovedInFromAnotherQueueIsRefused) {
+    const std::optional<OtherAccount> other = otherAccount();
+    if (!other) GTEST_SKIP() << "no second account; scripts/as-test-user makes \"<user>-b\"";
+    // A queue under CUPS's default policy, which takes any claimed name; it
+    // is stopped, so the job waits there until it is moved.
+    const QString probe = QStringLiteral("Marrowby_Move_Probe_") + unique.right(8);
+    if (!runTool(QStringLiteral("lpadmin"), {QStringLiteral("-p"), probe, QStringLiteral("-v"),
+                                             QStringLiteral("lpd://127.0.0.1:9/none")}))
+        GTEST_SKIP() << "adding a queue needs a print administrator (group lpadmin)";
+    struct Remove {
+        QString queue;
+        ~Remove() { runTool(QStringLiteral("lpadmin"), {QStringLiteral("-x"), queue}); }
+    } remove{probe};
+    ASSERT_TRUE(runTool(QStringLiteral("cupsaccept"), {probe}));
+    const QStringList othersFiles = other->files();
+    const QString text = out.filePath(QStringLiteral("moved.txt"));
+    ASSERT_TRUE(writeFile(text, "moved in\n"));
+    const QString title = QStringLiteral("moved ") + unique;
+
+    const int jobId = submittedJob(QStringLiteral("lp"), {QStringLiteral("-U"), other->name, QStringLiteral("-d"),
+                                                          probe, QStringLiteral("-t"), title, text});
+    ASSERT_GT(jobId, 0);
+    ASSERT_TRUE(runTool(QStringLiteral("lpmove"), {probe + '-' + QString::number(jobId), kQueue}));
+    EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Failed");
+    EXPECT_EQ(other->files(), othersFiles);
+    EXPECT_FALSE(QFile::exists(accountHome() + QStringLiteral("/PDF/") + title + QStringLiteral(".pdf")));
+    EXPECT_TRUE(queueStillPrints());
 }
 
 }  // namespace
