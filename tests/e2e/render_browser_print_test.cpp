@@ -13,8 +13,10 @@
 #include "support/pdf_sheets.h"
 #include "support/poppler_tools.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -284,21 +286,90 @@ protected:
         slow.contentType = "image/gif";
         slow.delayMs = 1500;
         server.serve(QStringLiteral("/slow.gif"), slow);
-        DownloadPageToFile(events, server.url(QStringLiteral("/reader.html")), pageFile);
+        source = DownloadPageToFile(events, server.url(QStringLiteral("/reader.html")), pageFile);
         ASSERT_TRUE(QFileInfo::exists(pageFile));
     }
+    DownloadedPage source;
 };
 
 TEST_F(DownloadedCopyTest, CannotReadLocalFilesButLoadsRemoteResources) {
     BrowserPrint browser(&host, events, printers);
+    // As a copy of the live page, and as a plain file of the output folder.
+    browser.LoadCopy(pageFile, source);
+    browser.PrintLoadedPage(source.address.toString());
     browser.LoadAndPrintPage(pageFile);
+    for (std::size_t job = 0; job < 2; ++job) {
+        const QString text = keptText(job);
+        EXPECT_TRUE(text.contains(QStringLiteral("Visible page text"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Remote script ran"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("XHR blocked"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("fetch blocked"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("Private-Marker-4711"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("HOSTNAME["))) << text.toStdString();
+    }
+}
+
+// A copy renders as the live page: behind a redirect, its relative style
+// sheet, web font and image load from the page's own address, the query and
+// fragment reach its script, and the charset named only in the server's
+// header applies.
+TEST_F(BrowserPrintTest, ADownloadedCopyRendersAsTheLivePage) {
+    server.serve(QStringLiteral("/start"), HttpResponse::redirect("/site/dir/page.html?id=42"));
+    server.serve(QStringLiteral("/site/dir/page.html"),
+                 HttpResponse::html(
+                     "<html><head><title>Copy</title><link rel='stylesheet' href='style.css'>"
+                     "<style>@font-face{font-family:Harbour;src:url(fonts/harbour.ttf)}</style></head><body>"
+                     "<p class='styled' style='font-family:Harbour'>Harbour font words</p>"
+                     "<img src='pic.png' width='60' height='60'><div id='out'></div><script>"
+                     "function add(t){var p=document.createElement('p');p.textContent=t;"
+                     "document.getElementById('out').appendChild(p);}"
+                     "add('Query '+location.search+' fragment '+location.hash);"
+                     "add('Colour '+getComputedStyle(document.querySelector('.styled')).color);"
+                     "document.fonts.load('16px Harbour').then(function(){"
+                     "add(document.fonts.check('16px Harbour')?'Font ready':'Font missing');});"
+                     "</script></body></html>"));
+    HttpResponse style = HttpResponse::text(".styled{color:rgb(0,128,0)}");
+    style.contentType = "text/css";
+    server.serve(QStringLiteral("/site/dir/style.css"), style);
+    QFile fontFile(QStringLiteral("/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Italic.ttf"));
+    ASSERT_TRUE(fontFile.open(QIODevice::ReadOnly));
+    HttpResponse font = HttpResponse::text(fontFile.readAll());
+    font.contentType = "font/ttf";
+    server.serve(QStringLiteral("/site/dir/fonts/harbour.ttf"), font);
+    QImage blue(60, 60, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    blue.save(&png, "PNG");
+    HttpResponse picture = HttpResponse::text(png.data());
+    picture.contentType = "image/png";
+    server.serve(QStringLiteral("/site/dir/pic.png"), picture);
+    HttpResponse koi = HttpResponse::html("<html><body><p>\xf0\xd2\xc9\xd7\xc5\xd4, harbour</p></body></html>");
+    koi.contentType = "text/html; charset=koi8-r";
+    server.serve(QStringLiteral("/koi.html"), koi);
+
+    const QString pageFile = dir.filePath(QStringLiteral("copy.htm"));
+    BrowserPrint browser(nullptr, events, printers);
+    const QString address = server.url(QStringLiteral("/start?id=1#part-7"));
+    const DownloadedPage source = DownloadPageToFile(events, address, pageFile);
+    ASSERT_TRUE(browser.LoadCopy(pageFile, source));
+    browser.PrintLoadedPage(address);
+    const DownloadedPage koiSource = DownloadPageToFile(events, server.url(QStringLiteral("/koi.html")), pageFile);
+    ASSERT_TRUE(browser.LoadCopy(pageFile, koiSource));
+    browser.PrintLoadedPage(server.url(QStringLiteral("/koi.html")));
+
+    ASSERT_EQ(printers.kept.size(), 2u);
     const QString text = keptText(0);
-    EXPECT_TRUE(text.contains(QStringLiteral("Visible page text"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("Remote script ran"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("XHR blocked"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("fetch blocked"))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("Private-Marker-4711"))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("HOSTNAME["))) << text.toStdString();
+    for (const char* expected : {"Harbour font words", "Query ?id=42 fragment #part-7", "Colour rgb(0, 128, 0)", "Font ready"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_TRUE(testing::RunPopplerTool(QStringLiteral("pdffonts"), {printers.kept[0]}).contains(QStringLiteral("LiberationSansNarrow")))
+        << "the web font is not in the PDF";
+    const testing::PdfSheets sheets(printers.kept[0], dir.path());
+    EXPECT_EQ(sheets.sheetsWith([](QRgb p) { return qBlue(p) > 200 && qRed(p) < 60 && qGreen(p) < 60; }), QList<int>{1})
+        << "the image is not in the PDF";
+    for (const char* path : {"/site/dir/style.css", "/site/dir/fonts/harbour.ttf", "/site/dir/pic.png"})
+        EXPECT_TRUE(server.requests().contains(QString::fromLatin1(path))) << path;
+    EXPECT_TRUE(keptText(1).contains(QStringLiteral("Привет, harbour"))) << keptText(1).toStdString();
 }
 
 TEST_F(DownloadedCopyTest, TheSamePageWithFileAccessAllowedWouldShowTheFiles) {

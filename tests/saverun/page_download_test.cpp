@@ -45,6 +45,46 @@ TEST_F(PageDownloadTest, KeepsTheBytesExactlyAsSentInAnyEncoding) {
     }
 }
 
+TEST_F(PageDownloadTest, TellsTheAddressAfterRedirectsWithQueryAndFragmentAndTheContentType) {
+    server.serve(QStringLiteral("/start"), HttpResponse::redirect("/site/dir/page.html?id=42"));
+    server.serve(QStringLiteral("/elsewhere"), HttpResponse::redirect("/site/dir/page.html#own"));
+    HttpResponse page = HttpResponse::html("<p>here</p>");
+    page.contentType = "text/html; charset=koi8-r";
+    server.serve(QStringLiteral("/site/dir/page.html"), page);
+    struct Case {
+        const char* asked;
+        const char* landed;
+    };
+    const Case cases[] = {
+        {"/site/dir/page.html?q=a%20b#part-7", "/site/dir/page.html?q=a%20b#part-7"},
+        {"/start?ignored=1#part-7", "/site/dir/page.html?id=42#part-7"},
+        {"/elsewhere#asked", "/site/dir/page.html#own"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked);
+        const DownloadedPage source = DownloadPageToFile(events, server.url(QString::fromLatin1(c.asked)), pageFile);
+        EXPECT_EQ(source.address, QUrl(server.url(QString::fromLatin1(c.landed))));
+        EXPECT_EQ(source.contentType, QByteArray("text/html; charset=koi8-r"));
+    }
+}
+
+TEST(ContentTypeOfCopy, KeepsTheTypeAndAPlainCharsetOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"text/html; charset=koi8-r", "text/html;charset=koi8-r"},
+        {"Text/HTML;Charset=\"Windows-1251\"", "text/html;charset=Windows-1251"},
+        {"text/html; boundary=x; charset=utf-8", "text/html;charset=utf-8"},
+        {"text/plain", "text/plain"},
+        {"image/svg+xml", "image/svg+xml"},
+        {"", "text/html"},
+        {"html", "text/html"},
+        {"text/html,evil", "text/html"},
+        {"text/html; charset=utf-8,<script>", "text/html"},
+        {"text/html; charset=", "text/html"},
+    };
+    for (const auto& [header, type] : cases)
+        EXPECT_EQ(ContentTypeOfCopy(header), QString::fromLatin1(type)) << header;
+}
+
 TEST_F(PageDownloadTest, AnEmptyBodyWritesNoFile) {
     server.serve(QStringLiteral("/empty"), HttpResponse::html(QByteArray()));
     DownloadPageToFile(events, server.url(QStringLiteral("/empty")), pageFile);
