@@ -1,5 +1,6 @@
 #include "quendrel_main.h"
 
+#include "every_file_pattern.h"
 #include "linux_platform.h"
 #include "main_window.h"
 #include "platform/web_engine_setup.h"
@@ -14,6 +15,8 @@ namespace quendrel {
 int RunQuendrel(int argc, char** argv, std::function<void(QWidget&)> onShown) {
     platform::prepareWebEngineEnvironment();
     QApplication app(argc, argv);  // the command line is not read
+    EveryFilePattern everyFile;
+    app.installEventFilter(&everyFile);
     LinuxPlatform linux;
     MainWindow window(linux.platform);
     linux.dialogs.setOwner(&window.form());

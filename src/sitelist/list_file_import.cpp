@@ -79,8 +79,9 @@ void FileToList(SiteList& list, const QString& path, platform::Dialogs& dialogs,
 
 const QString ListFileImport::kTitle =
     QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files");
+// "*.*" is every file, as the open-file dialogs of the program read it.
 const QStringList ListFileImport::kFilters = {QStringLiteral("Text Files (*.txt)"),
-                                              QStringLiteral("All Files (*)")};
+                                              QStringLiteral("All Files (*.*)")};
 
 ListFileImport::ListFileImport(SiteList& list, platform::Dialogs& dialogs,
                                platform::EventPump& events, ErrorReport& report)
