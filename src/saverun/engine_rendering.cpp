@@ -16,17 +16,26 @@ EngineRendering::EngineRendering(platform::Platform& platform, QWidget* browserH
       picture_(pictureHolder, platform.printers) {}
 
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
+    capturePath_ = capturePath;
+    captureAddress_ = address;
     quendrel::CaptureSnapshot({platform_.desktop, platform_.processes, platform_.events}, &progress_,
                               entryCount_(), address, capturePath);
 }
 
+void EngineRendering::LoadPicture(const QString& capturePath) {
+    picture_.Load(capturePath, capturePath == capturePath_ ? captureAddress_ : QString());
+}
+
 int EngineRendering::LoadAndPrintPage(const QString& target) {
-    if (!browser_.LoadPage(target)) return 0;
-    return browser_.PrintLoadedPage(target);
+    const bool copy = copy_ && copy_->path == target;
+    if (!(copy ? browser_.LoadCopy(target, copy_->source) : browser_.LoadPage(target))) return 0;
+    return browser_.PrintLoadedPage(copy ? copy_->address : target);
 }
 
 void EngineRendering::DownloadPageToFile(const QString& address, const QString& path) {
-    quendrel::DownloadPageToFile(platform_.events, address, path);
+    copy_.reset();
+    const DownloadedPage source = quendrel::DownloadPageToFile(platform_.events, address, path);
+    copy_ = DownloadedCopy{path, address, source};
 }
 
 void EngineRendering::DeleteFileQuietly(const QString& path) {

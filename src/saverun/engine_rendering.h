@@ -3,10 +3,12 @@
 // picture print for snapshots, the web engine for pages, Qt Network for
 // downloads.
 #include "browser_print.h"
+#include "page_download.h"
 #include "page_rendering.h"
 #include "snapshot_print.h"
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QWidget;
@@ -24,7 +26,7 @@ public:
                     ProgressDisplay& progress, std::function<int()> entryCount);
 
     void CaptureSnapshot(const QString& address, const QString& capturePath) override;
-    void LoadPicture(const QString& capturePath) override { picture_.Load(capturePath); }
+    void LoadPicture(const QString& capturePath) override;
     void SetDeviceUnits() override { picture_.SetDeviceUnits(); }
     void DrawPicture() override { picture_.Draw(); }
     int EndDocument(const QString& title) override { return picture_.EndDocument(title); }
@@ -33,11 +35,22 @@ public:
     void DeleteFileQuietly(const QString& path) override;
 
 private:
+    // The last download, so its page file is loaded as the page it came from.
+    struct DownloadedCopy {
+        QString path;
+        QString address;  // as the entry names it
+        DownloadedPage source;
+    };
+
     platform::Platform& platform_;
     ProgressDisplay& progress_;
     std::function<int()> entryCount_;
     BrowserPrint browser_;
     PicturePrint picture_;
+    // The last capture, so its picture is printed with the address it shows.
+    QString capturePath_;
+    QString captureAddress_;
+    std::optional<DownloadedCopy> copy_;
 };
 
 }  // namespace quendrel
