@@ -5,6 +5,8 @@
 #include "pdfprinter/printer_names.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
+#include "saverun/printer_control.h"
+#include "support/fake_platform.h"
 #include "support/sample_pdf.h"
 
 #include <QBuffer>
@@ -59,6 +61,8 @@ int main(int argc, char** argv) {
 
     quendrel::platform::CupsPrintSystem cups;
     quendrel::platform::FilePrinterControlStore controlValues;
+    quendrel::testing::FakeDialogs dialogs;
+    quendrel::PrinterControl control(cups, controlValues, dialogs, QStringLiteral("Quendrel"));
     const QString lpoptions = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_dir) + "/.cups/lpoptions";
     std::optional<QByteArray> savedOptions;
     if (QFile file(lpoptions); file.open(QIODevice::ReadOnly)) savedOptions = file.readAll();
@@ -76,8 +80,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     for (int i = 0; i < runs; ++i) {
         const QString target = dir.filePath(QStringLiteral("run-%1.pdf").arg(i));
-        controlValues.write("OutputFile", target);
-        controlValues.write("BypassSaveAs", "1");
+        control.PointPdfPrinterAt(target);
         QElapsedTimer timer;
         timer.start();
         const int jobId = cups.submitPdfToDefault(source, QStringLiteral("turnaround"));

@@ -6,8 +6,8 @@
 //
 // The job comes from `file` or standard input. Progress and failures go to
 // standard error as INFO:/ERROR:/DEBUG: lines for the CUPS log. Before
-// anything else the backend asks the scheduler whether `user` is the account
-// that submitted the job (job_origin.h) and refuses the job otherwise.
+// anything else the backend checks that the scheduler established `user` as
+// the account that submitted the job (job_origin.h), and refuses it otherwise.
 #include "pdfprinter/file_io.h"
 #include "pdfprinter/job_destination.h"
 #include "pdfprinter/job_file_name.h"
@@ -19,7 +19,6 @@
 #include <cups/backend.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -65,24 +64,12 @@ OutputResult saveIntoPdfFolder(JobInput& job, const JobUser& user, const std::st
     return writeJobInto(job, folder, pdfFileNameForTitle(title));
 }
 
-// Empty when the scheduler established `userName` as the account that
-// submitted the job on this queue (see job_origin.h).
-std::string whyJobIsNotVouchedFor(const char* jobIdText, const std::string& userName) {
-    const char* queue = std::getenv("PRINTER");
-    if (!queue || !*queue) return "the backend was not started by the scheduler for a queue";
-    char* end = nullptr;
-    const long jobId = std::strtol(jobIdText, &end, 10);
-    if (*jobIdText == '\0' || *end != '\0' || jobId <= 0 || jobId > INT_MAX) return "the job id is not a number";
-    std::string error;
-    const std::optional<JobOrigin> origin = askSchedulerAboutJob(static_cast<int>(jobId), queue, error);
-    if (!origin) return error;
-    return whyUserIsNotVouchedFor(*origin, userName, queue);
-}
-
-int printJob(const std::string& userName, const std::string& title, int input) {
+int printJob(const std::string& userName, const std::string& title, const std::string& options, int input) {
     std::string error;
     std::optional<JobUser> user = lookUpJobUser(userName, error);
     if (!user) return fail(error);
+    const JobOrigin origin = jobOriginOf(std::getenv("AUTH_UID"), std::getenv("AUTH_USERNAME"), options);
+    if (std::string why = whyUserIsNotVouchedFor(origin, user->name, user->uid); !why.empty()) return fail(why);
     if (!becomeJobUser(*user, error)) return fail(error);
     // Only now, with the user's rights, is anything of the user's touched.
 
@@ -129,7 +116,6 @@ int main(int argc, char** argv) {
         const int err = errno;
         return fail("cannot open the print job " + quoted(argv[6]) + ": " + std::strerror(err));
     }
-    if (std::string why = whyJobIsNotVouchedFor(argv[1], argv[2]); !why.empty()) return fail(why);
     const int input = argc == 7 ? jobFile.get() : STDIN_FILENO;
-    return printJob(argv[2], argv[3], input);
+    return printJob(argv[2], argv[3], argv[5], input);
 }

@@ -1,29 +1,30 @@
 #pragma once
-// Who the scheduler says a job belongs to, and whether it vouched for that.
-// The backend writes a job with its user's rights, so the user must be the
-// account that submitted it on this machine: the queue's operation policy
-// makes cupsd authenticate job creation (on its local socket by the peer's
-// own credentials). A job created elsewhere and moved here, a queue set up
-// without the policy, or a job from another host carries a name that is only
-// a claim.
-#include <optional>
+// Whether the scheduler vouched for a job's user. The backend writes a job
+// with its user's rights, so that user must be the account that submitted
+// it on this machine, not a name the client merely claimed (`lp -U`). The
+// queue's operation policy makes cupsd authenticate job creation, on its
+// local socket by the peer's own credentials; cupsd then hands the backend
+// the account it established as AUTH_UID and AUTH_USERNAME. A job without
+// them was never authenticated: created under another policy, or on another
+// queue and moved here.
 #include <string>
+#include <sys/types.h>
 
 namespace marrowby {
 
 struct JobOrigin {
-    std::string user;         // job-originating-user-name
-    std::string host;         // job-originating-host-name
-    std::string createdOn;    // the printer-uri the job was created with
-    std::string queuePolicy;  // the queue's printer-op-policy now
+    std::string authUid;       // AUTH_UID as cupsd set it; empty when unset
+    std::string authUsername;  // AUTH_USERNAME
+    std::string host;          // job-originating-host-name from the job's options
 };
 
-// Asks the scheduler about the job and its queue. Gives nothing, with the
-// reason in `error`, when it cannot be asked.
-std::optional<JobOrigin> askSchedulerAboutJob(int jobId, const std::string& queue, std::string& error);
+// What cupsd tells the backend about the job's origin: its environment and
+// the options argument ("name=value name='quoted value' ...").
+JobOrigin jobOriginOf(const char* authUid, const char* authUsername, const std::string& options);
 
-// Empty when the scheduler vouched for `user` as the submitter of this job on
-// `queue`; otherwise why the job must not be written.
-std::string whyUserIsNotVouchedFor(const JobOrigin& origin, const std::string& user, const std::string& queue);
+// Empty when the scheduler established the account `user` / `uid` as the
+// submitter of the job on this machine; otherwise why the job must not be
+// written.
+std::string whyUserIsNotVouchedFor(const JobOrigin& origin, const std::string& user, uid_t uid);
 
 }  // namespace marrowby

@@ -14,10 +14,6 @@ inline constexpr char kQueueName[] = "Marrowby_PDF_Writer";
 // The backend's URI scheme and file name under the CUPS backend folder.
 inline constexpr char kBackendScheme[] = "marrowby";
 
-// The queue's operation policy in cupsd.conf: job creation needs a user the
-// scheduler authenticated (scripts/install-printer.sh writes it).
-inline constexpr char kJobPolicyName[] = "marrowby-pdf-writer";
-
 // The two per-user control values the tool writes before each job.
 inline constexpr char kOutputFileValue[] = "OutputFile";
 inline constexpr char kBypassSaveAsValue[] = "BypassSaveAs";

@@ -1,46 +1,37 @@
-// Whether the scheduler vouched for a job's user: only a job created on the
-// printer's own queue, under its policy, from this machine, by that user.
+// Whether the scheduler vouched for a job's user: only when cupsd itself
+// authenticated that very account, on this machine.
 #include "pdfprinter/job_origin.h"
-#include "pdfprinter/printer_names.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using marrowby::JobOrigin;
-
-TEST(JobOriginTest, OnlyAJobTheSchedulerAuthenticatedOnThisQueueIsVouchedFor) {
-    const std::string queue = "Marrowby_PDF_Writer";
-    const JobOrigin sound{"alice", "localhost", "ipp://%2Frun%2Fcups%2Fcups.sock:631/printers/Marrowby_PDF_Writer",
-                          marrowby::kJobPolicyName};
+TEST(JobOriginTest, OnlyAnAccountTheSchedulerAuthenticatedIsVouchedFor) {
+    const char* local = "finishings=3 job-originating-host-name=localhost time-at-creation=1796729474";
     struct Case {
         const char* name;
-        JobOrigin origin;
+        const char* authUid;
+        const char* authUsername;
+        const char* options;
         bool vouched;
     };
-    auto with = [&](auto change) {
-        JobOrigin origin = sound;
-        change(origin);
-        return origin;
-    };
     const Case cases[] = {
-        {"created here over the local socket", sound, true},
-        {"created here over loopback TCP",
-         with([](JobOrigin& o) { o.createdOn = "ipp://localhost:631/printers/Marrowby_PDF_Writer"; }), true},
-        {"queue under the default policy", with([](JobOrigin& o) { o.queuePolicy = "default"; }), false},
-        {"queue without a policy answer", with([](JobOrigin& o) { o.queuePolicy.clear(); }), false},
-        {"another user", with([](JobOrigin& o) { o.user = "bob"; }), false},
-        {"another host", with([](JobOrigin& o) { o.host = "printhost.example.org"; }), false},
-        {"moved from another queue",
-         with([](JobOrigin& o) { o.createdOn = "ipp://localhost/printers/OfficeLaser"; }), false},
-        {"created on a class", with([](JobOrigin& o) { o.createdOn = "ipp://localhost/classes/Marrowby_PDF_Writer"; }),
-         false},
-        {"a queue whose name starts like ours",
-         with([](JobOrigin& o) { o.createdOn = "ipp://localhost/printers/Marrowby_PDF_Writer2"; }), false},
-        {"no creation address", with([](JobOrigin& o) { o.createdOn.clear(); }), false},
+        {"authenticated on the local socket", "1002", "alice", local, true},
+        {"loopback address", "1002", "alice", "job-originating-host-name=127.0.0.1", true},
+        {"host first, quoted", "1002", "alice", "job-originating-host-name='localhost' copies=1", true},
+        {"never authenticated (other policy, or moved here)", nullptr, nullptr, local, false},
+        {"an empty AUTH_UID", "", "alice", local, false},
+        {"another uid", "1003", "alice", local, false},
+        {"another name", "1002", "bob", local, false},
+        {"a uid with more digits", "10020", "alice", local, false},
+        {"another host", "1002", "alice", "job-originating-host-name=printhost.example.org", false},
+        {"no host at all", "1002", "alice", "copies=1", false},
+        {"the host only inside another option's value", "1002", "alice",
+         "job-name='job-originating-host-name=localhost' job-originating-host-name=evil.example.org", false},
     };
     for (const Case& c : cases) {
-        const std::string why = marrowby::whyUserIsNotVouchedFor(c.origin, "alice", queue);
+        const std::string why =
+            marrowby::whyUserIsNotVouchedFor(marrowby::jobOriginOf(c.authUid, c.authUsername, c.options), "alice", 1002);
         EXPECT_EQ(why.empty(), c.vouched) << c.name << ": " << why;
     }
 }
