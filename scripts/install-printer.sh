@@ -28,9 +28,11 @@
 # job creation. On its local socket libcups answers with the peer's own
 # credentials (PeerCred: the kernel tells cupsd the connecting uid), so the
 # tool and `lp` print without a password; a claimed other name fails there.
-# Over TCP only a password would do. Jobs from other hosts are refused three
-# times over: the queue is not shared, the policy allows job creation from
-# localhost only, and the backend refuses jobs whose queue lacks this policy.
+# Over TCP only a password would do. cupsd hands the backend the account it
+# authenticated (AUTH_UID); the backend refuses every job without it, such as
+# one created on another queue and moved here. Jobs from other hosts are
+# refused three times over: the queue is not shared, the policy allows job
+# creation from localhost only, and the backend checks the job's origin.
 set -eu
 
 queue=Marrowby_PDF_Writer
