@@ -50,6 +50,14 @@ class PdfOutputTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     std::string at(const QString& name) const { return dir.filePath(name).toStdString(); }
+    // A file of the test's own with these contents and permission bits.
+    void makeFile(const QString& name, const QByteArray& contents, mode_t mode) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        file.close();
+        ASSERT_EQ(::chmod(at(name).c_str(), mode), 0);
+    }
     QStringList entries() const {
         return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                           QDir::Name);
@@ -81,11 +89,7 @@ TEST_F(PdfOutputTest, TheJobIsCopiedByteForByte) {
 }
 
 TEST_F(PdfOutputTest, AnExistingFileIsReplacedAndKeepsItsPermissions) {
-    QFile old(dir.filePath("out.pdf"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old contents, much longer than the new ones will be......................");
-    old.close();
-    ASSERT_EQ(::chmod(at("out.pdf").c_str(), 0640), 0);
+    makeFile("out.pdf", "old contents, much longer than the new ones will be......................", 0640);
 
     const QByteArray job = pdfBytes(100);
     const mode_t previous = ::umask(077);  // the kept mode does not depend on it
@@ -192,11 +196,7 @@ TEST_F(PdfOutputTest, UnwritableFoldersAndReadOnlyFilesAreNotWritten) {
     ::chmod(at("locked").c_str(), 0700);
     EXPECT_TRUE(QDir(dir.filePath("locked")).isEmpty());
 
-    QFile readOnly(dir.filePath("read-only.pdf"));
-    ASSERT_TRUE(readOnly.open(QIODevice::WriteOnly));
-    readOnly.write("kept");
-    readOnly.close();
-    ASSERT_EQ(::chmod(at("read-only.pdf").c_str(), 0444), 0);
+    makeFile("read-only.pdf", "kept", 0444);
     EXPECT_FALSE(writeTo(pdfBytes(100), at("read-only.pdf")).ok());
     EXPECT_EQ(contentsOf(dir.filePath("read-only.pdf")), QByteArray("kept"));
 }
