@@ -78,7 +78,7 @@ int printJob(const std::string& userName, const std::string& title, const std::s
     JobInput job(input);
     if (std::string problem = job.readStart(); !problem.empty()) return fail(problem);
 
-    const JobDestination destination = chooseJobDestination(user->home);
+    const JobDestination destination = chooseJobDestination(user->home, origin.createdAt);
     if (destination.kind == JobDestination::Refused) return fail(destination.reason);
     OutputResult result;
     if (destination.kind == JobDestination::OutputFile) {

@@ -67,6 +67,7 @@ ControlValue readValueFile(const std::string& path) {
         return unreadable(quoted(path) + " does not hold a value");
     result.status = ControlValue::Found;
     result.text = std::move(text);
+    result.writtenAt = st.st_mtim.tv_sec;
     return result;
 }
 

@@ -15,8 +15,9 @@ std::string controlFolder(const std::string& home);
 struct ControlValue {
     enum Status { Found, Missing, Unreadable };
     Status status = Missing;
-    std::string text;   // the value when Found
-    std::string error;  // why not, when Unreadable
+    std::string text;         // the value when Found
+    std::string error;        // why not, when Unreadable
+    long long writtenAt = 0;  // when Found: seconds since the epoch of its last write
 };
 
 // Reads one value of the user whose home folder is given.

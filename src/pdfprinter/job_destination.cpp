@@ -12,18 +12,26 @@ JobDestination intoPdfFolder(std::string reason) {
 
 }  // namespace
 
-JobDestination chooseJobDestination(const std::string& home) {
+JobDestination chooseJobDestination(const std::string& home, long long jobCreatedAt) {
     const ControlValue bypass = readControlValue(home, kBypassSaveAsValue);
     if (bypass.status != ControlValue::Found || bypass.text != "1")
         return intoPdfFolder(bypass.status == ControlValue::Unreadable ? bypass.error : "BypassSaveAs is not \"1\"");
 
+    const ControlValue armed = readControlValue(home, kJobMarkValue);
+    if (armed.status != ControlValue::Found)
+        return intoPdfFolder(armed.status == ControlValue::Unreadable
+                                 ? armed.error
+                                 : "the printer was not pointed at a file for this job");
+    if (jobCreatedAt < armed.writtenAt - kClockSlackSeconds)
+        return intoPdfFolder("the job is older than the printer's pointing, which waits for its own job");
+    const bool stale = jobCreatedAt > armed.writtenAt + kPointingLifetimeSeconds;
+
     // Taken before OutputFile is read: a pointing written after this job took
     // its mark keeps its own mark for its own job.
     const ControlValue mark = takeControlValue(home, kJobMarkValue);
-    if (mark.status != ControlValue::Found)
-        return intoPdfFolder(mark.status == ControlValue::Unreadable
-                                 ? mark.error
-                                 : "the printer was not pointed at a file for this job");
+    if (stale) return intoPdfFolder("the printer's pointing was too old for this job and is withdrawn");
+    if (mark.status != ControlValue::Found || mark.text != armed.text || mark.writtenAt != armed.writtenAt)
+        return intoPdfFolder("another job took the printer's pointing");
 
     const ControlValue output = readControlValue(home, kOutputFileValue);
     if (output.status == ControlValue::Unreadable) return {JobDestination::Refused, {}, output.error};

@@ -2,6 +2,8 @@
 
 #include "pdfprinter/file_io.h"
 
+#include <cstdlib>
+
 namespace marrowby {
 namespace {
 
@@ -40,8 +42,13 @@ bool isThisMachine(const std::string& host) {
 }  // namespace
 
 JobOrigin jobOriginOf(const char* authUid, const char* authUsername, const std::string& options) {
-    return {authUid ? authUid : "", authUsername ? authUsername : "",
-            optionValue(options, "job-originating-host-name")};
+    JobOrigin origin{authUid ? authUid : "", authUsername ? authUsername : "",
+                     optionValue(options, "job-originating-host-name")};
+    const std::string created = optionValue(options, "time-at-creation");
+    char* end = nullptr;
+    const long long seconds = std::strtoll(created.c_str(), &end, 10);
+    if (!created.empty() && *end == '\0' && seconds > 0) origin.createdAt = seconds;
+    return origin;
 }
 
 std::string whyUserIsNotVouchedFor(const JobOrigin& origin, const std::string& user, uid_t uid) {

@@ -16,6 +16,7 @@ struct JobOrigin {
     std::string authUid;       // AUTH_UID as cupsd set it; empty when unset
     std::string authUsername;  // AUTH_USERNAME
     std::string host;          // job-originating-host-name from the job's options
+    long long createdAt = 0;   // time-at-creation from the job's options; 0 when unknown
 };
 
 // What cupsd tells the backend about the job's origin: its environment and

@@ -1,5 +1,6 @@
 // Jobs through the real PDF printer: cupsd, the queue and its backend.
 #include "printer_e2e_support.h"
+#include "pdfprinter/job_destination.h"
 #include "support/poppler_tools.h"
 
 #include <QDir>
@@ -59,6 +60,10 @@ int inkOf(const QString& pdfPath, const QString& scratch) {
         for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
     return dark;
 }
+
+// A job counts as older than a pointing only beyond the clock slack the
+// backend allows between the scheduler and the home folder's file system.
+constexpr unsigned long kClockSlackSecondsForTest = marrowby::kClockSlackSeconds + 2;
 
 QString pdfFolder() { return accountHome() + QStringLiteral("/PDF/"); }
 
@@ -188,6 +193,30 @@ TEST_F(PrinterJobsTest, APointingServesOneJobAndLaterJobsLeaveItsPdfAlone) {
     const QByteArray again = makePdf(QStringLiteral("second run"));
     EXPECT_STREQ(stateName(printTo(target, again)), "Finished");
     EXPECT_EQ(readFile(target), again);
+}
+
+TEST_F(PrinterJobsTest, AJobWaitingFromBeforeThePointingLeavesItForTheToolsJob) {
+    const QString title = uniqueTitle("waiting job");
+    const QString text = out.filePath(QStringLiteral("waiting.txt"));
+    ASSERT_TRUE(writeFile(text, "held since before the pointing\n"));
+    const int waiting = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-H"), QStringLiteral("hold"),
+                                      QStringLiteral("-t"), title, text});
+    ASSERT_GT(waiting, 0) << "lp refused the job";
+    // The pointing must be written in a later second than the job's creation.
+    QThread::sleep(kClockSlackSecondsForTest);
+
+    const QString target = out.filePath(QStringLiteral("pointed.pdf"));
+    pointPrinterAt(target);
+    ASSERT_TRUE(runTool(QStringLiteral("lp"), {QStringLiteral("-i"), QString::number(waiting), QStringLiteral("-H"),
+                                               QStringLiteral("resume")}));
+    EXPECT_STREQ(stateName(waitForJob(cups, waiting)), "Finished");
+    EXPECT_FALSE(QFile::exists(target));
+    EXPECT_TRUE(QFile::exists(pdfFolder() + title + QStringLiteral(".pdf")));
+    QFile::remove(pdfFolder() + title + QStringLiteral(".pdf"));
+
+    const QByteArray pdf = makePdf(QStringLiteral("the tool's own job"));
+    EXPECT_STREQ(stateName(print(pdf, QStringLiteral("tool"))), "Finished");
+    EXPECT_EQ(readFile(target), pdf);
 }
 
 }  // namespace

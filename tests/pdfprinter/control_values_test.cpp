@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <string>
+#include <ctime>
 #include <thread>
 #include <vector>
 #include <atomic>
@@ -143,41 +144,48 @@ TEST_F(ControlValuesTest, AWrittenValueIsTakenByExactlyOneOfManyRacers) {
     }
 }
 
-// What the backend does with a job, from the values the user has.
+// What the backend does with a job, from the values the user has and the
+// time the job was created.
 TEST_F(ControlValuesTest, OnlyAnArmedPointingSendsAJobToOutputFileAndOnlyOnce) {
     using marrowby::JobDestination;
     struct Case {
         const char* name;
-        std::vector<std::pair<const char*, const char*>> values;  // written in this order
+        std::vector<std::pair<const char*, const char*>> values;  // written in this order, now
+        long long createdAfter;       // seconds between the writes and the first job's creation
         JobDestination::Kind first;
-        JobDestination::Kind second;  // a further job without a new pointing
+        JobDestination::Kind second;  // a further job created now, without a new pointing
     };
     const char* out = marrowby::kOutputFileValue;
     const char* bypass = marrowby::kBypassSaveAsValue;
     const char* mark = marrowby::kJobMarkValue;
+    const std::vector<std::pair<const char*, const char*>> pointed = {{out, "/t.pdf"}, {bypass, "1"}, {mark, "/t.pdf"}};
     const Case cases[] = {
-        {"no values", {}, JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"pointed", {{out, "/t.pdf"}, {bypass, "1"}, {mark, "/t.pdf"}}, JobDestination::OutputFile,
-         JobDestination::PdfFolder},
-        {"values without the mark", {{out, "/t.pdf"}, {bypass, "1"}}, JobDestination::PdfFolder,
-         JobDestination::PdfFolder},
-        {"bypass other than 1", {{out, "/t.pdf"}, {bypass, "yes"}, {mark, "/t.pdf"}}, JobDestination::PdfFolder,
-         JobDestination::PdfFolder},
-        {"no bypass", {{out, "/t.pdf"}, {mark, "/t.pdf"}}, JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"re-pointed after the mark", {{mark, "/t.pdf"}, {bypass, "1"}, {out, "/u.pdf"}},
+        {"no values", {}, 0, JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"pointed", pointed, 0, JobDestination::OutputFile, JobDestination::PdfFolder},
+        {"a job created a minute before the pointing", pointed, -60, JobDestination::PdfFolder,
+         JobDestination::OutputFile},
+        {"a job created long after the pointing", pointed, marrowby::kPointingLifetimeSeconds + 60,
          JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"armed without OutputFile", {{bypass, "1"}, {mark, "/t.pdf"}}, JobDestination::Refused,
+        {"values without the mark", {{out, "/t.pdf"}, {bypass, "1"}}, 0, JobDestination::PdfFolder,
+         JobDestination::PdfFolder},
+        {"bypass other than 1", {{out, "/t.pdf"}, {bypass, "yes"}, {mark, "/t.pdf"}}, 0, JobDestination::PdfFolder,
+         JobDestination::PdfFolder},
+        {"no bypass", {{out, "/t.pdf"}, {mark, "/t.pdf"}}, 0, JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"re-pointed after the mark", {{mark, "/t.pdf"}, {bypass, "1"}, {out, "/u.pdf"}}, 0,
+         JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"armed without OutputFile", {{bypass, "1"}, {mark, "/t.pdf"}}, 0, JobDestination::Refused,
          JobDestination::PdfFolder},
     };
     for (const Case& c : cases) {
         QDir(QString::fromStdString(marrowby::controlFolder(home()))).removeRecursively();
         for (const auto& [name, value] : c.values) ASSERT_EQ(marrowby::writeControlValue(home(), name, value), "");
-        const JobDestination first = marrowby::chooseJobDestination(home());
+        const long long now = static_cast<long long>(std::time(nullptr));
+        const JobDestination first = marrowby::chooseJobDestination(home(), now + c.createdAfter);
         EXPECT_EQ(first.kind, c.first) << c.name << ": " << first.reason;
         if (first.kind == JobDestination::OutputFile) {
             EXPECT_EQ(first.target, "/t.pdf") << c.name;
         }
-        EXPECT_EQ(marrowby::chooseJobDestination(home()).kind, c.second) << c.name;
+        EXPECT_EQ(marrowby::chooseJobDestination(home(), now).kind, c.second) << c.name;
         // The tool's values stay as it wrote them.
         if (!c.values.empty() && std::string(c.values.front().first) == out) {
             EXPECT_EQ(marrowby::readControlValue(home(), out).text, c.values.front().second) << c.name;

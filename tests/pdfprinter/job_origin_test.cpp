@@ -36,4 +36,16 @@ TEST(JobOriginTest, OnlyAnAccountTheSchedulerAuthenticatedIsVouchedFor) {
     }
 }
 
+TEST(JobOriginTest, TheJobsCreationTimeIsReadFromItsOptions) {
+    const std::pair<const char*, long long> cases[] = {
+        {"finishings=3 time-at-creation=1796729474 time-at-processing=1796729475", 1796729474},
+        {"time-at-creation=", 0},
+        {"time-at-creation=12ab", 0},
+        {"time-at-creation=-5", 0},
+        {"copies=1", 0},
+    };
+    for (const auto& [options, expected] : cases)
+        EXPECT_EQ(marrowby::jobOriginOf("1", "a", options).createdAt, expected) << options;
+}
+
 }  // namespace
