@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QUuid>
 #include <functional>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -60,10 +62,6 @@ int inkOf(const QString& pdfPath, const QString& scratch) {
         for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
     return dark;
 }
-
-// A job counts as older than a pointing only beyond the clock slack the
-// backend allows between the scheduler and the home folder's file system.
-constexpr unsigned long kClockSlackSecondsForTest = marrowby::kClockSlackSeconds + 2;
 
 QString pdfFolder() { return accountHome() + QStringLiteral("/PDF/"); }
 
@@ -202,17 +200,24 @@ TEST_F(PrinterJobsTest, AJobWaitingFromBeforeThePointingLeavesItForTheToolsJob) 
     const int waiting = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-H"), QStringLiteral("hold"),
                                       QStringLiteral("-t"), title, text});
     ASSERT_GT(waiting, 0) << "lp refused the job";
-    // The pointing must be written in a later second than the job's creation.
-    QThread::sleep(kClockSlackSecondsForTest);
-
+    // The pointing comes later than the job, by more than the clock slack
+    // the backend allows: its mark is dated so instead of waiting that long.
     const QString target = out.filePath(QStringLiteral("pointed.pdf"));
     pointPrinterAt(target);
+    const QString mark = QString::fromStdString(marrowby::controlFolder(accountHome().toStdString())) + '/' +
+                         QString::fromUtf8(marrowby::kJobMarkValue);
+    const struct timespec later[2] = {{std::time(nullptr) + marrowby::kClockSlackSeconds + 5, 0},
+                                      {std::time(nullptr) + marrowby::kClockSlackSeconds + 5, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(mark).constData(), later, 0), 0);
     ASSERT_TRUE(runTool(QStringLiteral("lp"), {QStringLiteral("-i"), QString::number(waiting), QStringLiteral("-H"),
                                                QStringLiteral("resume")}));
     EXPECT_STREQ(stateName(waitForJob(cups, waiting)), "Finished");
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_TRUE(QFile::exists(pdfFolder() + title + QStringLiteral(".pdf")));
     QFile::remove(pdfFolder() + title + QStringLiteral(".pdf"));
+
+    // The pointing is still there for the job it was written for.
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(mark).constData(), nullptr, 0), 0);
 
     const QByteArray pdf = makePdf(QStringLiteral("the tool's own job"));
     EXPECT_STREQ(stateName(print(pdf, QStringLiteral("tool"))), "Finished");
