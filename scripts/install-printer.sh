@@ -124,8 +124,13 @@ rewrite_cupsd_conf() {
   [ -f "$cupsd_conf" ] || fail "$cupsd_conf not found"
   new=$cupsd_conf.marrowby.$$
   trap 'rm -f "$new"' EXIT
-  awk -v b="$begin_mark" -v e="$end_mark" '$0 == b {skip = 1} !skip {print} $0 == e {skip = 0}' \
-    "$cupsd_conf" >"$new"
+  # The block goes by its marks, or by its <Policy> lines when a tool that
+  # rewrites cupsd.conf (cupsctl, a web interface) dropped the comments.
+  awk -v b="$begin_mark" -v e="$end_mark" -v p="$policy" '
+    $0 == b { skip = 1 }
+    $1 == "<Policy" && $2 == p ">" { skip = 1; policy = 1 }
+    !skip { print }
+    $0 == e || (policy && $1 == "</Policy>") { skip = 0; policy = 0 }' "$cupsd_conf" >"$new"
   [ "$with_block" = yes ] && policy_block >>"$new"
   if cmp -s "$new" "$cupsd_conf"; then
     rm -f "$new"
