@@ -128,7 +128,7 @@ rewrite_cupsd_conf() {
   # rewrites cupsd.conf (cupsctl, a web interface) dropped the comments.
   awk -v b="$begin_mark" -v e="$end_mark" -v p="$policy" '
     $0 == b { skip = 1 }
-    $1 == "<Policy" && $2 == p ">" { skip = 1; policy = 1 }
+    !skip && $1 == "<Policy" && $2 == p ">" { skip = 1; policy = 1 }
     !skip { print }
     $0 == e || (policy && $1 == "</Policy>") { skip = 0; policy = 0 }' "$cupsd_conf" >"$new"
   [ "$with_block" = yes ] && policy_block >>"$new"
