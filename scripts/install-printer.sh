@@ -256,6 +256,11 @@ fi
 if rewrite_cupsd_conf yes; then
   reload_scheduler
 fi
+# Without peer credentials cupsd would ask every user for a password.
+if grep -qiE '^[[:space:]]*PeerCred[[:space:]]+(off|root-only)' "$serverroot/cups-files.conf" 2>/dev/null; then
+  echo "install-printer.sh: warning: PeerCred is not 'on' in $serverroot/cups-files.conf;" \
+       "printing to \"$description\" will ask users for their password" >&2
+fi
 
 # abort-job: a job that cannot be written fails alone; the queue goes on.
 set_up_queue "$queue" "$description"
