@@ -194,7 +194,9 @@ users_files | diff "$work/user.before" - || fail "the user's files changed on re
 # ---- installed while the scheduler is stopped; purged ---------------------
 if [ -d /run/systemd/system ]; then
   say "(systemd runs the scheduler: the stopped-scheduler install is not tried)"
-elif [ -f /run/cups/cupsd.pid ]; then
+elif [ ! -f /run/cups/cupsd.pid ]; then
+  fail "cupsd left no /run/cups/cupsd.pid: the install with the scheduler stopped cannot be tried"
+else
   say "apt-get install, then remove, with the scheduler stopped"
   stop_scheduler
   apt_or_fail install "$deb"
