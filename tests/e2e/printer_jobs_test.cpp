@@ -224,4 +224,25 @@ TEST_F(PrinterJobsTest, AJobWaitingFromBeforeThePointingLeavesItForTheToolsJob) 
     EXPECT_EQ(readFile(target), pdf);
 }
 
+TEST_F(PrinterJobsTest, TitlesNeverLeadAJobOutOfThePdfFolder) {
+    QDir(QString::fromStdString(marrowby::controlFolder(accountHome().toStdString()))).removeRecursively();
+    const QString text = out.filePath(QStringLiteral("titled.txt"));
+    ASSERT_TRUE(writeFile(text, "title tricks\n"));
+    const QString id = QUuid::createUuid().toString(QUuid::Id128);
+    // Title, and the file it must become in the PDF folder.
+    const std::pair<QString, QString> rows[] = {
+        {QStringLiteral("../../") + id, QStringLiteral("_.._") + id + QStringLiteral(".pdf")},
+        {QStringLiteral("/tmp/") + id, QStringLiteral("_tmp_") + id + QStringLiteral(".pdf")},
+        {id + QString(210, 'x'), (id + QString(210, 'x')).left(200) + QStringLiteral(".pdf")},  // cut to 200 bytes
+    };
+    for (const auto& [title, file] : rows) {
+        const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-t"), title, text});
+        ASSERT_GT(jobId, 0) << "lp refused the job";
+        EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
+        EXPECT_TRUE(QFile::remove(pdfFolder() + file)) << file.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/") + id + QStringLiteral(".pdf")));
+    EXPECT_FALSE(QFile::exists(QDir::cleanPath(accountHome() + QStringLiteral("/../") + id + QStringLiteral(".pdf"))));
+}
+
 }  // namespace
