@@ -17,7 +17,6 @@
 #   check-package.sh [BUILD_FOLDER]     (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source_dir=$(pwd)
 [ "$(id -u)" -eq 0 ] || { echo "check-package.sh: run this as root" >&2; exit 1; }
 build=$(cd "${1:-build}" && pwd)
 
@@ -109,9 +108,12 @@ restore() {
     DEBIAN_FRONTEND=noninteractive apt-get -y -q purge quendrel >/dev/null 2>&1
   fi
   if [ "$had_queue" = yes ] && [ -f "$work/saved-backend" ]; then
-    local with_test=()
+    local with_test=() put_back=$work/saved-backend
     [ "$had_test_queue" = no ] || with_test=(--with-test-queue)
-    scripts/install-printer.sh "${with_test[@]}" "$work/saved-backend" \
+    # The purge took the package's backend away; one there now was put there
+    # since by someone else, and is newer than the saved one.
+    [ ! -f "$backend" ] || put_back=$backend
+    scripts/install-printer.sh "${with_test[@]}" "$put_back" \
       src/pdfprinter/marrowby-pdf-writer.ppd >/dev/null
   fi
   rm -rf "$work"
@@ -132,6 +134,7 @@ as_user sh -c 'mkdir -p "$HOME/.config/Marrowby PDF Writer" "$HOME/.config/Marro
   printf "[Quendrel]\nFolder=/tmp/\n" >"$HOME/.config/Marrowby/Quendrel.conf" &&
   printf "%%PDF-1.4 kept\n" >"$HOME/PDF/kept.pdf"'
 users_files() { (cd "$home" && find . -type f ! -path './.cache/*' -print0 | sort -z | xargs -0 sha256sum); }
+users_files >"$work/user.before"
 
 installed_files_gone() {
   while read -r path; do
@@ -146,6 +149,7 @@ installed_files_gone() {
 say "apt-get install $(basename "$deb")"
 apt_or_fail install "$deb"
 grep -e 'quendrel:' -e 'printer' "$work/apt.log" || true
+users_files | diff "$work/user.before" - || fail "the user's files changed on install"
 lpstat -v "$queue" 2>/dev/null | grep 'marrowby:/' || fail "no queue $queue after install"
 [ "$(stat -c '%a %U' "$backend" 2>/dev/null)" = "700 root" ] || fail "backend is not root's with mode 0700"
 [ "$(readlink -f /usr/bin/quendrel)" = "$program_dir/quendrel" ] || fail "/usr/bin/quendrel does not lead to $program_dir"
