@@ -179,6 +179,15 @@ TEST_F(PdfOutputTest, IntoAFolderTakenNamesAreNeverReplaced) {
     EXPECT_EQ(contentsOf(dir.filePath("Title (2).pdf")), second);
     EXPECT_EQ(contentsOf(dir.filePath("Title (3).pdf")), third);
     EXPECT_EQ(entries().size(), 3);
+
+    // A link under the name, dangling or not, is neither followed nor replaced.
+    makeFile("elsewhere.pdf", "kept", 0644);
+    ASSERT_EQ(::symlink(at("elsewhere.pdf").c_str(), at("Linked.pdf").c_str()), 0);
+    ASSERT_EQ(::symlink(at("nowhere.pdf").c_str(), at("Dangling.pdf").c_str()), 0);
+    EXPECT_EQ(writeInto(first, dir.path().toStdString(), "Linked.pdf").path, at("Linked (2).pdf"));
+    EXPECT_EQ(writeInto(first, dir.path().toStdString(), "Dangling.pdf").path, at("Dangling (2).pdf"));
+    EXPECT_EQ(contentsOf(dir.filePath("elsewhere.pdf")), QByteArray("kept"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("nowhere.pdf")));
 }
 
 TEST_F(PdfOutputTest, IntoAMissingFolderWritesNothing) {
