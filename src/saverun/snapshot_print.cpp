@@ -50,6 +50,25 @@ bool IsQuietRow(const QImage& picture, int row) {
     return true;
 }
 
+// The largest picture the capture program writes, in bytes of 32-bit pixels:
+// its widest page (4,096 pixels) by the most rows a JPEG holds (65,535).
+constexpr qint64 kLargestPictureBytes = qint64(4096) * 65535 * 4;
+
+// Reads the picture whole. Qt refuses pictures above a size that a long page's
+// capture passes (128 MB, 1024 x 32,768 pixels); for this one read the limit
+// is raised to what the picture needs, up to the largest capture.
+QImage ReadWholePicture(QImageReader& reader) {
+    const QSize size = reader.size();
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+    const int limit = QImageReader::allocationLimit();  // megabytes, 0 for none
+    const int needed = int(bytes / (1024 * 1024)) + 1;
+    const bool raise = size.isValid() && bytes <= kLargestPictureBytes && limit != 0 && needed > limit;
+    if (raise) QImageReader::setAllocationLimit(needed);
+    QImage picture = reader.read();
+    if (raise) QImageReader::setAllocationLimit(limit);
+    return picture;
+}
+
 }  // namespace
 
 void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
@@ -109,7 +128,7 @@ void PicturePrint::dropDocument() {
 void PicturePrint::Load(const QString& picturePath, const QString& address) {
     dropDocument();
     QImageReader reader(picturePath);
-    QImage picture = reader.read();
+    QImage picture = ReadWholePicture(reader);
     if (picture.isNull()) {
         picture_ = QImage();
         pictureName_.clear();

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -281,6 +282,18 @@ TEST_F(PicturePrintTest, TheDocumentNamesThePageItsAddressAndWhenItWasSaved) {
         EXPECT_GE(saved, before);
         EXPECT_LE(saved, QDateTime::currentDateTime().addSecs(1));
     }
+}
+
+TEST_F(PicturePrintTest, ACapturePastQtsGuardForLargePicturesIsLoadedWhole) {
+    // Qt's guard stands at 128 MB, below a long page's capture; here it is
+    // lowered to 8 MB and a 1024 x 4000 capture (16 MB) stands for the page.
+    const int guard = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(8);
+    PicturePrint print(nullptr, printers);
+    EXPECT_NO_THROW(PrintCapturedPicture(print, writeJpeg(QStringLiteral("long.jpg"), {1024, 4000}, Qt::darkCyan)));
+    EXPECT_EQ(print.picture().height(), 4000);
+    EXPECT_EQ(QImageReader::allocationLimit(), 8) << "the guard stays raised for other pictures";
+    QImageReader::setAllocationLimit(guard);
 }
 
 TEST_F(PicturePrintTest, AFailedLoadEmptiesTheHolderSoTheEarlierPictureIsNotPrintedAgain) {
