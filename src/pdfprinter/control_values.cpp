@@ -73,6 +73,15 @@ ControlValue readValueFile(const std::string& path) {
 
 }  // namespace
 
+std::string whyControlFolderIsNotPrivate(const std::string& home) {
+    const std::string folder = controlFolder(home);
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return "cannot reach " + quoted(folder) + ": " + std::strerror(errno);
+    if (st.st_uid != ::geteuid()) return quoted(folder) + " belongs to another account";
+    if (st.st_mode & (S_IWGRP | S_IWOTH)) return "others may write in " + quoted(folder);
+    return {};
+}
+
 ControlValue readControlValue(const std::string& home, std::string_view name) {
     if (home.empty() || !isValidName(name)) return unreadable("no home folder or an invalid value name");
     return readValueFile(controlFolder(home) + "/" + std::string(name));

@@ -20,6 +20,10 @@ struct ControlValue {
     long long writtenAt = 0;  // when Found: seconds since the epoch of its last write
 };
 
+// Empty when the control folder belongs to the calling account and no one
+// else may write in it; otherwise why its values cannot be trusted.
+std::string whyControlFolderIsNotPrivate(const std::string& home);
+
 // Reads one value of the user whose home folder is given.
 ControlValue readControlValue(const std::string& home, std::string_view name);
 

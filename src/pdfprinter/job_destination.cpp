@@ -22,6 +22,8 @@ JobDestination chooseJobDestination(const std::string& home, long long jobCreate
         return intoPdfFolder(armed.status == ControlValue::Unreadable
                                  ? armed.error
                                  : "the printer was not pointed at a file for this job");
+    // A pointing someone else could have written never steers a job.
+    if (std::string why = whyControlFolderIsNotPrivate(home); !why.empty()) return intoPdfFolder(why);
     if (jobCreatedAt < armed.writtenAt - kClockSlackSeconds)
         return intoPdfFolder("the job is older than the printer's pointing, which waits for its own job");
     const bool stale = jobCreatedAt > armed.writtenAt + kPointingLifetimeSeconds;

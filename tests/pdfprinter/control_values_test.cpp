@@ -154,6 +154,7 @@ TEST_F(ControlValuesTest, OnlyAnArmedPointingSendsAJobToOutputFileAndOnlyOnce) {
         long long createdAfter;       // seconds between the writes and the first job's creation
         JobDestination::Kind first;
         JobDestination::Kind second;  // a further job created now, without a new pointing
+        mode_t folderMode = 0700;
     };
     const char* out = marrowby::kOutputFileValue;
     const char* bypass = marrowby::kBypassSaveAsValue;
@@ -175,10 +176,13 @@ TEST_F(ControlValuesTest, OnlyAnArmedPointingSendsAJobToOutputFileAndOnlyOnce) {
          JobDestination::PdfFolder, JobDestination::PdfFolder},
         {"armed without OutputFile", {{bypass, "1"}, {mark, "/t.pdf"}}, 0, JobDestination::Refused,
          JobDestination::PdfFolder},
+        {"pointed in a folder others may write in", pointed, 0, JobDestination::PdfFolder, JobDestination::PdfFolder,
+         0777},
     };
     for (const Case& c : cases) {
         QDir(QString::fromStdString(marrowby::controlFolder(home()))).removeRecursively();
         for (const auto& [name, value] : c.values) ASSERT_EQ(marrowby::writeControlValue(home(), name, value), "");
+        ::chmod(marrowby::controlFolder(home()).c_str(), c.folderMode);
         const long long now = static_cast<long long>(std::time(nullptr));
         const JobDestination first = marrowby::chooseJobDestination(home(), now + c.createdAfter);
         EXPECT_EQ(first.kind, c.first) << c.name << ": " << first.reason;
