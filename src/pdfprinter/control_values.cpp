@@ -98,8 +98,8 @@ ControlValue takeControlValue(const std::string& home, std::string_view name) {
         if (errno == ENOENT || errno == ENOTDIR) return {};  // Missing
         return unreadable("cannot take " + quoted(path) + ": " + std::strerror(errno));
     }
-    TemporaryFile cleanup(taken);
     ControlValue value = readValueFile(taken);
+    ::unlink(taken.c_str());
     if (value.status == ControlValue::Missing) return unreadable(quoted(path) + " vanished while it was taken");
     return value;
 }
