@@ -5,15 +5,20 @@ namespace quendrel::platform {
 namespace {
 
 // All rectangles are read before anything changes, so one element's change
-// cannot move another before it is measured. An element whose containing
+// cannot move another before it is measured. Elements that stick to the top
+// of the screen once scrolled stay in the flow where they are. An element whose containing
 // block is not the document's (a positioned ancestor) is corrected by how far
 // it landed from where it stood.
 const char kScript[] = R"((function () {
-  var fixed = [], all = document.querySelectorAll('*'), half = window.innerHeight / 2;
-  for (var i = 0; i < all.length; ++i)
-    if (getComputedStyle(all[i]).position === 'fixed') fixed.push({e: all[i], r: all[i].getBoundingClientRect()});
-  var x = window.scrollX, y = window.scrollY;
+  var fixed = [], sticky = [], all = document.querySelectorAll('*'), half = window.innerHeight / 2;
+  for (var i = 0; i < all.length; ++i) {
+    var position = getComputedStyle(all[i]).position;
+    if (position === 'fixed') fixed.push({e: all[i], r: all[i].getBoundingClientRect()});
+    else if (position === 'sticky') sticky.push(all[i]);
+  }
+  var y = window.scrollY;
   function set(e, name, value) { e.style.setProperty(name, value, 'important'); }
+  sticky.forEach(function (e) { set(e, 'position', 'relative'); });
   fixed.forEach(function (f) {
     if (f.r.top >= half) { set(f.e, 'position', 'static'); return; }
     set(f.e, 'position', 'absolute');

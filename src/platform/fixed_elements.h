@@ -11,7 +11,9 @@ namespace quendrel::platform {
 //   top of the document (the page leaves room for it there) and no longer
 //   follows the scroll;
 // - one standing in the lower half (cookie bars, chat buttons) joins the flow
-//   of the document where its markup is, so it covers nothing.
+//   of the document where its markup is, so it covers nothing;
+// - one that sticks to the screen once scrolled stays where it stands in the
+//   flow.
 // It answers the number of elements it changed.
 QString PinFixedElementsScript();
 

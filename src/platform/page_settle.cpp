@@ -121,8 +121,9 @@ const char kWatcherScript[] = R"((function () {
     return n;
   }
   function scrollTop(y) { window.scrollTo({top: y, left: 0, behavior: 'instant'}); }
-  // Two animation frames after a scroll the page has seen the new position;
-  // a page that draws no frames gets a tenth of a second.
+  // Two animation frames after a scroll the page has seen the new position
+  // and started what it loads for it, which then holds the page; a page that
+  // draws no frames gets a tenth of a second.
   function afterFrame(next) {
     var called = false;
     function once() { if (!called) { called = true; next(); } }
@@ -141,7 +142,6 @@ const char kWatcherScript[] = R"((function () {
         scrollTop(0);
         walking = false;
         walked = true;
-        if (y > 0) touch();
         return;
       }
       y = Math.min(end, y + window.innerHeight);

@@ -64,7 +64,8 @@ TEST_F(IecaptCaptureTest, LongPageIsCapturedWhole) {
 
 TEST_F(IecaptCaptureTest, PagesTallerThanOneViewAreCapturedWhole) {
     // Thirty screens and more, beyond what one view holds: grabbed in bands
-    // and assembled; a header fixed to the screen is in the first band only.
+    // and assembled; a header fixed to the screen and a bar that sticks to it
+    // once scrolled are in the picture once.
     struct Tall {
         int bands;
         int minHeight;
@@ -74,7 +75,8 @@ TEST_F(IecaptCaptureTest, PagesTallerThanOneViewAreCapturedWhole) {
         QByteArray page = longPage(tall.bands);
         page.replace("<body style=\"margin:0\">",
                      "<body style=\"margin:0;padding-top:60px\"><div style=\"position:fixed;top:0;left:0;"
-                     "right:0;height:60px;background:#00ff00\"></div>");
+                     "right:0;height:60px;background:#00ff00\"></div><div style=\"position:sticky;top:0;"
+                     "height:40px;background:#0000ff\"></div>");
         server.serve("/tall.html", HttpResponse::html(page));
         const Outcome outcome = RunIecapt({"--url=" + server.url("/tall.html"), "--out=" + out()});
         ASSERT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
@@ -84,12 +86,14 @@ TEST_F(IecaptCaptureTest, PagesTallerThanOneViewAreCapturedWhole) {
         ASSERT_FALSE(image.isNull());
         EXPECT_GE(image.height(), tall.minHeight);
         EXPECT_TRUE(isRed(image.pixel(image.width() / 2, image.height() - 100))) << "the foot is missing";
-        int greenRows = 0;
+        int greenRows = 0, blueRows = 0;
         for (int y = 0; y < image.height(); y += 10) {
             const QRgb p = image.pixel(image.width() / 2, y);
             greenRows += qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60 ? 1 : 0;
+            blueRows += qBlue(p) > 200 && qRed(p) < 60 && qGreen(p) < 60 ? 1 : 0;
         }
         EXPECT_EQ(greenRows, 6) << "the fixed header is not in the picture exactly once";
+        EXPECT_NEAR(blueRows, 4, 1) << "the sticky bar is not in the picture exactly once";
     }
 }
 
