@@ -22,9 +22,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -287,6 +289,13 @@ TEST_F(SaveRunEndToEnd, TheMainWindowKeepsItsNativeWindowWhenTheBrowserIsMade) {
     EXPECT_EQ(changes.count, 0);
     EXPECT_TRUE(form().isVisible());
     EXPECT_EQ(form().pos(), place);
+    // Nothing else is seen: a window that Qt put up for the browser lies off
+    // every screen.
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (window == form().windowHandle() || !window->isExposed()) continue;
+        for (const QScreen* screen : QGuiApplication::screens())
+            EXPECT_FALSE(screen->virtualGeometry().intersects(window->frameGeometry())) << window->objectName().toStdString();
+    }
 }
 
 // The program as it is installed: its window, named after the product, shows
