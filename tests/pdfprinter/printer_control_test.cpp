@@ -105,36 +105,6 @@ TEST_F(PrinterControlTest, AnUnreadableDefaultShowsTheFourLineMessageAndGivesEmp
     EXPECT_EQ(fake.dialogs.shown[0].caption, kTitle);
 }
 
-TEST_F(PrinterControlTest, PuttingBackADefaultLeavesExactlyWhatTheUserHad) {
-    struct Case {
-        const char* own;
-        const char* server;
-    };
-    const Case cases[] = {
-        {"Office Laser/duplex", ""},  // the instance, not the plain queue
-        {"Office Laser", "Hall Printer"},
-        {"", "Hall Printer"},  // no default of the user's own again
-        {"", ""},              // no default at all again
-    };
-    fake.printers.devices = {"Office Laser", "Hall Printer", "Marrowby PDF Writer"};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.own) + "|" + c.server);
-        fake.printers.ownDefault = c.own;
-        fake.printers.serverDefault = c.server;
-        const quendrel::platform::DefaultPrinter before = control.ReadDefaultPrinter();
-        ASSERT_TRUE(control.MakeDefaultPrinter("Marrowby PDF Writer"));
-        EXPECT_EQ(fake.printers.ownDefault, "Marrowby PDF Writer");
-        EXPECT_TRUE(control.MakeDefaultPrinter(before));
-        EXPECT_EQ(fake.printers.ownDefault, c.own);
-        EXPECT_EQ(fake.printers.serverDefault, c.server);
-    }
-    // A default that could not be read has nothing to put back.
-    ASSERT_TRUE(control.MakeDefaultPrinter("Marrowby PDF Writer"));
-    EXPECT_FALSE(control.MakeDefaultPrinter(quendrel::platform::DefaultPrinter{}));
-    EXPECT_EQ(fake.printers.ownDefault, "Marrowby PDF Writer");
-    EXPECT_TRUE(fake.dialogs.shown.empty());
-}
-
 TEST(UserPrinterOptions, TheLastDefaultLineNamesTheUsersOwnDefault) {
     struct Case {
         const char* lpoptions;
