@@ -5,7 +5,7 @@ set -eu
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 apt-get install -y -q --no-install-recommends \
-  build-essential cmake ninja-build pkg-config git \
+  build-essential cmake ninja-build pkg-config git ccache \
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev \
   libcups2-dev cups cups-client cups-bsd cups-filters cups-ipp-utils \
   libqpdf-dev \

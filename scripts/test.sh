@@ -10,7 +10,11 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 scripts/install-deps.sh >/dev/null
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENDREL_BENCH=OFF
+# Compiler output is cached between runs on the same machine, whatever folder
+# the sources are in: a later run only compiles what changed.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENDREL_BENCH=OFF "${cache[@]}"
 cmake --build build -j"$jobs"
 
 scripts/start-cupsd.sh
@@ -22,7 +26,7 @@ status=0
 
 # Qt and fontconfig keep caches for the life of the process; leak reports of
 # those say nothing about this code, so only memory errors and UB fail here.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUENDREL_SANITIZE=ON -DQUENDREL_BENCH=OFF
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUENDREL_SANITIZE=ON -DQUENDREL_BENCH=OFF "${cache[@]}"
 cmake --build build-asan -j"$jobs" --target unit_tests
 (cd build-asan && ASAN_OPTIONS=detect_leaks=0:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest -L unit --output-on-failure -j"$jobs") || status=1
