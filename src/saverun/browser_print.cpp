@@ -169,8 +169,7 @@ bool BrowserPrint::LoadPage(const QString& target) {
 
 bool BrowserPrint::LoadCopy(const QString& path, const DownloadedPage& source) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot read the page file %1: %2").arg(path, file.errorString()));
+    if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray data = file.readAll();
     const QString type = ContentTypeOfCopy(source.contentType);
     const QUrl address = source.address;

@@ -63,7 +63,8 @@ public:
     // given to the engine as the page at the address it was downloaded from,
     // with the server's content type, so the copy renders as the live page
     // did. A copy too large to hand over that way is replaced by the live
-    // page at that address.
+    // page at that address. A page file that cannot be read (an empty
+    // download writes none) is a page that did not load.
     bool LoadCopy(const QString& path, const DownloadedPage& source);
     // Prints what the view shows now. The job is titled with the page's
     // title, or with the address when the page has none; the PDF's document

@@ -3,6 +3,7 @@
 #include "support/local_http_server.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -107,6 +108,33 @@ TEST_F(IecaptCaptureTest, ContentThatAppearsAfterTheLoadIsCaptured) {
     const QImage image(out());
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(isRed(image.pixel(100, 150))) << "captured before the page's timer ran";
+}
+
+TEST_F(IecaptCaptureTest, APageThatNeverSettlesIsCapturedWithinItsTimeLimit) {
+    // With a 30 s limit the load may take 5 s; a page whose script holds the
+    // engine is loaded again without scripts.
+    server.serve("/hang.gif", HttpResponse::neverAnswered());
+    const std::pair<const char*, QByteArray> pages[] = {
+        {"keeps changing", "<script>setInterval(function(){document.title=Date.now();},50);</script>"},
+        {"keeps loading", "<img src=\"/hang.gif\" width=\"20\" height=\"20\">"},
+        {"loops after the load", "<script>setTimeout(function(){for(;;){}},100);</script>"},
+        {"loops while loading", "<script>for(;;){}</script>"},
+    };
+    for (const auto& [name, script] : pages) {
+        SCOPED_TRACE(name);
+        server.serve("/page.html", HttpResponse::html("<body style=\"margin:0\"><div style=\"height:200px;"
+                                                      "background:#ff0000\">Static words</div>" + script +
+                                                      "</body>"));
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome outcome = RunIecapt({"--url=" + server.url("/page.html"), "--out=" + out(), "--max-wait=30000"});
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+        EXPECT_LT(clock.elapsed(), 30000);
+        const QImage image(out());
+        ASSERT_FALSE(image.isNull());
+        EXPECT_TRUE(isRed(image.pixel(100, 100)));
+        QFile::remove(out());
+    }
 }
 
 TEST_F(IecaptCaptureTest, PageWithAnHttpErrorStatusIsStillCaptured) {

@@ -358,7 +358,18 @@ TEST_F(BrowserPrintTest, ADownloadedCopyRendersAsTheLivePage) {
     ASSERT_TRUE(browser.LoadCopy(pageFile, koiSource));
     browser.PrintLoadedPage(server.url(QStringLiteral("/koi.html")));
 
-    ASSERT_EQ(printers.kept.size(), 2u);
+    // A copy too large for the engine to take as data is the live page; a
+    // page file that is not there is a page that did not load.
+    server.serve(QStringLiteral("/big.html"),
+                 HttpResponse::html("<!--" + QByteArray(3 * 1024 * 1024, 'x') + "--><p>Big page words</p>"));
+    const DownloadedPage bigSource = DownloadPageToFile(events, server.url(QStringLiteral("/big.html")), pageFile);
+    ASSERT_TRUE(browser.LoadCopy(pageFile, bigSource));
+    browser.PrintLoadedPage(server.url(QStringLiteral("/big.html")));
+    EXPECT_EQ(server.requests().count(QStringLiteral("/big.html")), 2);
+    EXPECT_FALSE(browser.LoadCopy(dir.filePath(QStringLiteral("none.htm")), bigSource));
+
+    ASSERT_EQ(printers.kept.size(), 3u);
+    EXPECT_TRUE(keptText(2).contains(QStringLiteral("Big page words")));
     const QString text = keptText(0);
     for (const char* expected : {"Harbour font words", "Query ?id=42 fragment #part-7", "Colour rgb(0, 128, 0)", "Font ready"})
         EXPECT_TRUE(text.contains(QString::fromLatin1(expected))) << expected << "\n" << text.toStdString();

@@ -6,6 +6,7 @@
 #include "hard_deadline.h"
 #include "jpeg_output.h"
 #include "page_capture.h"
+#include "platform/page_settle.h"
 #include "platform/web_engine_setup.h"
 
 #include <QApplication>
@@ -22,6 +23,11 @@ namespace {
 
 // Time to wind the engine down after the limit before the process is ended outright.
 constexpr int kShutdownGraceMs = 2000;
+// What the time limit keeps back from the load for the settle and the capture,
+// so a page that never finishes loading is still captured.
+constexpr int kSettleAndCaptureMs = quendrel::platform::kPageSettleLimitMs + 15000;
+
+int loadLimitMs(int maxWaitMs) { return std::max(1000, maxWaitMs - kSettleAndCaptureMs); }
 
 void say(const QString& message) {
     std::fprintf(stderr, "iecapt: %s\n", message.toLocal8Bit().constData());
@@ -76,7 +82,7 @@ int main(int argc, char** argv) {
 
     int exitCode = iecapt::kExitCaptureFailed;
     {
-        iecapt::PageCapture capture(address, options.outputPath);
+        iecapt::PageCapture capture(address, options.outputPath, loadLimitMs(options.maxWaitMs));
         QObject::connect(&capture, &iecapt::PageCapture::finished, &app,
                          [&app](int code, const QString& message) {
                              if (!message.isEmpty()) say(message);

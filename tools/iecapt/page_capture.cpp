@@ -16,6 +16,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <algorithm>
+#include <signal.h>
+#include <unistd.h>
 #include <utility>
 
 namespace iecapt {
@@ -66,6 +68,12 @@ const char kScrollScript[] = "window.scrollTo({top: %1, left: 0, behavior: 'inst
 // it is after the last grab.
 constexpr int kGrabIntervalMs = 80;
 constexpr int kMaxGrabs = 25;
+// A page that was still changing when the settle limit passed never gives two
+// equal grabs: it is taken after a few.
+constexpr int kGrabsOfAChangingPage = 3;
+// A page that does not answer a question in this long has a script that
+// holds the engine: its renderer is ended and the page loaded without scripts.
+constexpr int kAnswerLimitMs = 2000;
 
 struct Measurement {
     QSize document;
@@ -80,19 +88,25 @@ Measurement measurementFrom(const QVariant& result) {
 
 }  // namespace
 
-PageCapture::PageCapture(QUrl address, QString outputPath, QObject* parent)
+PageCapture::PageCapture(QUrl address, QString outputPath, int loadLimitMs, QObject* parent)
     : QObject(parent),
       address_(std::move(address)),
       outputPath_(std::move(outputPath)),
+      loadLimitMs_(loadLimitMs),
       // A profile without a storage name keeps cookies, cache and history in memory only.
       profile_(new QWebEngineProfile(this)),
-      page_(new quendrel::platform::UnattendedWebPage(profile_, this)),
+      page_(makePage()),
       view_(new QWebEngineView) {
-    page_->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    quendrel::platform::PrepareForSettling(*page_);
     view_->setPage(page_);
     view_->resize(kMinWidth, kFirstHeight);
-    connect(page_, &QWebEnginePage::loadingChanged, this, &PageCapture::onLoadingChanged);
+}
+
+QWebEnginePage* PageCapture::makePage() {
+    auto* page = new quendrel::platform::UnattendedWebPage(profile_, this);
+    page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    quendrel::platform::PrepareForSettling(*page);
+    connect(page, &QWebEnginePage::loadingChanged, this, &PageCapture::onLoadingChanged);
+    return page;
 }
 
 PageCapture::~PageCapture() {
@@ -105,6 +119,26 @@ PageCapture::~PageCapture() {
 void PageCapture::start() {
     view_->show();
     page_->load(address_);
+    QTimer::singleShot(loadLimitMs_, this, &PageCapture::onLoadLimit);
+}
+
+void PageCapture::onLoadLimit() {
+    if (loaded_ || done_ || withoutScripts_) return;
+    // Captured as far as it got when a document of the page shows; one whose
+    // script holds the engine answers nothing. Before any document of the
+    // page, the time limit ends the capture.
+    const int probe = ++probe_;
+    page_->runJavaScript(QStringLiteral("location.href"), QWebEngineScript::ApplicationWorld,
+                         [this, probe](const QVariant& href) {
+                             if (probe != probe_ || loaded_ || done_) return;
+                             ++probe_;
+                             if (href.toString() == QStringLiteral("about:blank")) return;
+                             loaded_ = true;
+                             startSettle();
+                         });
+    QTimer::singleShot(kAnswerLimitMs, this, [this, probe] {
+        if (probe == probe_ && !loaded_ && !done_) reloadWithoutScripts();
+    });
 }
 
 void PageCapture::abandon(const QString& reason, int exitCode) {
@@ -115,7 +149,7 @@ void PageCapture::abandon(const QString& reason, int exitCode) {
 }
 
 void PageCapture::onLoadingChanged(const QWebEngineLoadingInfo& info) {
-    if (loaded_ || done_) return;
+    if (sender() != page_ || loaded_ || done_) return;
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         return;
@@ -142,16 +176,55 @@ void PageCapture::onLoadingChanged(const QWebEngineLoadingInfo& info) {
         return;
     }
     loaded_ = true;
+    startSettle();
+}
+
+void PageCapture::startSettle() {
     auto* settle = new quendrel::platform::PageSettle(*page_, quendrel::platform::kPageQuietMs,
                                                       quendrel::platform::kPageSettleLimitMs, this);
     connect(settle, &quendrel::platform::PageSettle::settled, this, &PageCapture::onSettled);
+    connect(settle, &quendrel::platform::PageSettle::settled, settle, &QObject::deleteLater);
     settle->start();
 }
 
-void PageCapture::onSettled() {
+void PageCapture::onSettled(bool reachedLimit) {
     if (done_) return;
-    pollsLeft_ = kMaxPolls;
-    measure();
+    changing_ = reachedLimit;
+    const int probe = ++probe_;
+    auto measureNow = [this, probe](const QVariant&) {
+        if (probe != probe_ || done_) return;
+        ++probe_;
+        pollsLeft_ = kMaxPolls;
+        measure();
+    };
+    if (!reachedLimit || withoutScripts_) {
+        measureNow({});
+        return;
+    }
+    // A page still changing at the limit may be busy, or its script may hold
+    // the engine: a question tells which.
+    page_->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld, measureNow);
+    QTimer::singleShot(kAnswerLimitMs, this, [this, probe] {
+        if (probe == probe_ && !done_) reloadWithoutScripts();
+    });
+}
+
+void PageCapture::reloadWithoutScripts() {
+    ++probe_;
+    withoutScripts_ = true;
+    loaded_ = false;
+    changing_ = false;
+    // The engine cannot stop a script that never yields: its renderer is
+    // ended, and the page made afresh without scripts (a view shows no frames
+    // of a page whose renderer was ended under it).
+    QWebEnginePage* held = std::exchange(page_, makePage());
+    page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    view_->setPage(page_);
+    const qint64 renderer = held->renderProcessPid();
+    held->disconnect(this);
+    if (renderer > 0 && renderer != getpid()) ::kill(static_cast<pid_t>(renderer), SIGKILL);
+    held->deleteLater();
+    page_->load(address_);
 }
 
 void PageCapture::measure() {
@@ -197,7 +270,7 @@ void PageCapture::pollFrame() {
                          [this](const QVariant& drawn) {
                              if (done_) return;
                              if (drawn.toBool() || pollsLeft_ <= 0) {
-                                 grabsLeft_ = kMaxGrabs;
+                                 grabsLeft_ = changing_ ? kGrabsOfAChangingPage : kMaxGrabs;
                                  grabUntilSteady();
                                  return;
                              }
@@ -208,6 +281,7 @@ void PageCapture::pollFrame() {
 
 void PageCapture::grabUntilSteady() {
     if (done_) return;
+
     QImage image = view_->grab().toImage();
     const bool steady = !image.isNull() && image == lastGrab_;
     lastGrab_ = std::move(image);

@@ -23,7 +23,9 @@ inline constexpr int kExitTimeLimit = 3;
 class PageCapture : public QObject {
     Q_OBJECT
 public:
-    PageCapture(QUrl address, QString outputPath, QObject* parent = nullptr);
+    // A load that has not ended after loadLimitMs is captured as far as it
+    // got, once a document of the page shows.
+    PageCapture(QUrl address, QString outputPath, int loadLimitMs, QObject* parent = nullptr);
     ~PageCapture() override;
 
     void start();
@@ -35,8 +37,12 @@ signals:
     void finished(int exitCode, const QString& message);
 
 private:
+    QWebEnginePage* makePage();
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
-    void onSettled();
+    void onLoadLimit();
+    void startSettle();
+    void onSettled(bool reachedLimit);
+    void reloadWithoutScripts();
     void measure();
     void onMeasured(QSize documentSize, QSize viewportSize);
     void waitForFrame();
@@ -50,10 +56,14 @@ private:
 
     QUrl address_;
     QString outputPath_;
+    int loadLimitMs_;
     QWebEngineProfile* profile_;
     QWebEnginePage* page_;
     QWebEngineView* view_;
     bool loaded_ = false;
+    bool changing_ = false;  // still changing when the settle limit passed
+    bool withoutScripts_ = false;
+    int probe_ = 0;                    // the question to the page still open, if any
     bool done_ = false;
     int resizeRounds_ = 0;
     int pollsLeft_ = 0;
