@@ -1,6 +1,7 @@
 #include "engine_rendering.h"
 
 #include "file_helpers.h"
+#include "page_ahead.h"
 #include "page_download.h"
 #include "platform/platform.h"
 
@@ -18,8 +19,12 @@ EngineRendering::EngineRendering(platform::Platform& platform, QWidget* browserH
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
     capturePath_ = capturePath;
     captureAddress_ = address;
-    quendrel::CaptureSnapshot({platform_.desktop, platform_.processes, platform_.events}, &progress_,
-                              entryCount_(), address, capturePath);
+    const SnapshotPlatform snapshots{platform_.desktop, platform_.processes, platform_.events};
+    if (auto* ahead = dynamic_cast<AheadCapture*>(ahead_.Take({address, 1}).get())) {
+        ahead->FinishInto(&progress_, entryCount_(), capturePath);
+        return;
+    }
+    quendrel::CaptureSnapshot(snapshots, &progress_, entryCount_(), address, capturePath);
 }
 
 void EngineRendering::LoadPicture(const QString& capturePath) {
@@ -34,8 +39,28 @@ int EngineRendering::LoadAndPrintPage(const QString& target) {
 
 void EngineRendering::DownloadPageToFile(const QString& address, const QString& path) {
     copy_.reset();
-    const DownloadedPage source = quendrel::DownloadPageToFile(platform_.events, address, path);
+    const std::unique_ptr<AheadWork> work = ahead_.Take({address, 3});
+    auto* ahead = dynamic_cast<AheadDownload*>(work.get());
+    const DownloadedPage source =
+        ahead ? ahead->WriteTo(platform_.events, path) : quendrel::DownloadPageToFile(platform_.events, address, path);
     copy_ = DownloadedCopy{path, address, source};
+}
+
+void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
+    ahead_.Plan(coming, [this](const AheadEntry& entry) -> std::unique_ptr<AheadWork> {
+        switch (entry.method) {
+        case 1: {
+            auto capture = std::make_unique<AheadCapture>(
+                SnapshotPlatform{platform_.desktop, platform_.processes, platform_.events}, entry.address);
+            if (capture->prepared()) return capture;
+            return nullptr;
+        }
+        case 3:
+            return std::make_unique<AheadDownload>(entry.address);
+        default:
+            return nullptr;
+        }
+    });
 }
 
 void EngineRendering::DeleteFileQuietly(const QString& path) {

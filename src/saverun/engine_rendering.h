@@ -3,6 +3,7 @@
 // picture print for snapshots, the web engine for pages, Qt Network for
 // downloads.
 #include "browser_print.h"
+#include "look_ahead_queue.h"
 #include "page_download.h"
 #include "page_rendering.h"
 #include "snapshot_print.h"
@@ -33,6 +34,9 @@ public:
     int LoadAndPrintPage(const QString& target) override;
     void DownloadPageToFile(const QString& address, const QString& path) override;
     void DeleteFileQuietly(const QString& path) override;
+    // Starts, for each coming entry, the load, download or capture of its
+    // method; the entry's own call then finishes what was started.
+    void LookAhead(const QList<AheadEntry>& coming) override;
 
 private:
     // The last download, so its page file is loaded as the page it came from.
@@ -51,6 +55,7 @@ private:
     QString capturePath_;
     QString captureAddress_;
     std::optional<DownloadedCopy> copy_;
+    LookAheadQueue ahead_;
 };
 
 }  // namespace quendrel

@@ -5,6 +5,7 @@
 #include "platform/event_pump.h"
 #include "platform/failure.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -55,39 +56,58 @@ QString ContentTypeOfCopy(const QByteArray& contentType) {
     return QString::fromLatin1(type);
 }
 
-DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path) {
+struct PageFetch::Transfer {
     // One manager per fetch: nothing (cookies, connections) carries over to
     // the next entry.
     QNetworkAccessManager manager;
-    const QUrl asked = PageUrlFromTarget(address);
-    QNetworkRequest request(asked);
+    QUrl asked;
+    std::unique_ptr<QNetworkReply> reply;
+    QElapsedTimer age;
+};
+
+PageFetch::PageFetch(const QString& address) : address_(address), transfer_(std::make_unique<Transfer>()) {
+    transfer_->asked = PageUrlFromTarget(address);
+    QNetworkRequest request(transfer_->asked);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(kPageTransferTimeoutMs);
-    std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    transfer_->age.start();
+    transfer_->reply.reset(transfer_->manager.get(request));
+}
 
+PageFetch::~PageFetch() {
+    if (transfer_->reply && !transfer_->reply->isFinished()) transfer_->reply->abort();
+}
+
+DownloadedPage PageFetch::WriteTo(platform::EventPump& events, const QString& path) {
+    QNetworkReply& reply = *transfer_->reply;
     // A silent server is cut off by the transfer limit; one that trickles
     // bytes for ever by the overall limit.
-    const long long deadline = events.steadyMilliseconds() + kPageFetchLimitMs;
-    while (!reply->isFinished()) {
+    const long long deadline = events.steadyMilliseconds() + kPageFetchLimitMs - transfer_->age.elapsed();
+    while (!reply.isFinished()) {
         if (events.steadyMilliseconds() >= deadline) {
-            reply->abort();
+            reply.abort();
             throw Failure(QStringLiteral("The page %1 could not be fetched: it took longer than %2 seconds")
-                              .arg(address)
+                              .arg(address_)
                               .arg(kPageFetchLimitMs / 1000));
         }
         events.waitForEvents(100);
     }
 
-    if (!serverAnswered(*reply))
-        throw Failure(QStringLiteral("The page %1 could not be fetched: %2").arg(address, reply->errorString()));
+    if (!serverAnswered(reply))
+        throw Failure(QStringLiteral("The page %1 could not be fetched: %2").arg(address_, reply.errorString()));
     // The fragment never travels to the server; a redirect without one of its
     // own keeps the one asked for, as a browser does.
-    DownloadedPage page{reply->url(), reply->rawHeader("Content-Type")};
-    if (!page.address.hasFragment() && asked.hasFragment()) page.address.setFragment(asked.fragment());
-    const QByteArray body = reply->readAll();
+    DownloadedPage page{reply.url(), reply.rawHeader("Content-Type")};
+    if (!page.address.hasFragment() && transfer_->asked.hasFragment())
+        page.address.setFragment(transfer_->asked.fragment());
+    const QByteArray body = reply.readAll();
     if (!body.isEmpty()) WriteTextFile(body, path);
     return page;
+}
+
+DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path) {
+    return PageFetch(address).WriteTo(events, path);
 }
 
 }  // namespace quendrel

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+#include <memory>
 
 namespace quendrel {
 
@@ -34,6 +35,27 @@ struct DownloadedPage {
 // Throws Failure when no answer came (refused connection, unknown host, time
 // limit, bad address) or the file cannot be written.
 DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path);
+
+// One fetch as DownloadPageToFile makes it, started at once and finished when
+// asked, so that pages can be fetched ahead of their turn. The body is kept in
+// memory until it is written; releasing the fetch aborts it.
+class PageFetch {
+public:
+    explicit PageFetch(const QString& address);
+    ~PageFetch();
+    PageFetch(const PageFetch&) = delete;
+    PageFetch& operator=(const PageFetch&) = delete;
+
+    // Waits, with window events handled, for the fetch to end (within the
+    // overall limit counted from its start), then writes the body to the path
+    // as DownloadPageToFile does, with the same failures.
+    DownloadedPage WriteTo(platform::EventPump& events, const QString& path);
+
+private:
+    struct Transfer;
+    QString address_;
+    std::unique_ptr<Transfer> transfer_;
+};
 
 // The content type a copy is given to the engine with: the server's media
 // type and the charset it named ("text/html;charset=koi8-r"), so the charset

@@ -2,9 +2,21 @@
 // The ways a page reaches the printer, as the save run uses them. The real
 // set drives the capture program, the picture print and the web engine
 // (engine_rendering.h); the run's tests script them.
+#include <QList>
 #include <QString>
 
 namespace quendrel {
+
+// How many entries after the one in hand are made ready while it prints.
+inline constexpr int kLookAheadEntries = 4;
+
+// An entry of the run as the rendering may prepare it ahead: its address and
+// the method (1 to 3, 0 for none) in force when it was named.
+struct AheadEntry {
+    QString address;
+    int method = 0;
+    friend bool operator==(const AheadEntry&, const AheadEntry&) = default;
+};
 
 class PageRendering {
 public:
@@ -25,6 +37,12 @@ public:
     virtual int LoadAndPrintPage(const QString& target) = 0;
     virtual void DownloadPageToFile(const QString& address, const QString& path) = 0;
     virtual void DeleteFileQuietly(const QString& path) = 0;
+
+    // The entry in hand and those that follow it, in list order, each with
+    // the method in force now; an empty list at the end of a run. What is
+    // prepared for an entry serves only that entry's own call with the same
+    // method; anything else is released. Never fails.
+    virtual void LookAhead(const QList<AheadEntry>& coming) { (void)coming; }
 };
 
 }  // namespace quendrel

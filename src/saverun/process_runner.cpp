@@ -80,6 +80,11 @@ int RunProcessAndWait(ProcessRunnerPlatform platform, const QString& commandLine
         return startErrorResult(failure.errorNumber());
     }
 
+    return WaitForProcess(platform, processId, progressBar, statusText, baseValue, itemCount);
+}
+
+int WaitForProcess(ProcessRunnerPlatform platform, long long processId, ProgressDisplay* progressBar,
+                   const QString& statusText, int baseValue, int itemCount) {
     platform::EventPump& events = platform.events;
     int lastExitCode = 0;
     bool ended = false;

@@ -48,6 +48,12 @@ int RunProcessAndWait(ProcessRunnerPlatform platform, const QString& commandLine
                       std::optional<int> windowStyle, ProgressDisplay* progressBar,
                       const QString& statusText, int baseValue, int itemCount);
 
+// The waiting part of RunProcessAndWait, for a program started earlier (a
+// capture started ahead of its turn): the cycles, the bar and the exit code
+// as there, counted from this call.
+int WaitForProcess(ProcessRunnerPlatform platform, long long processId, ProgressDisplay* progressBar,
+                   const QString& statusText, int baseValue, int itemCount);
+
 // The bar value shown in cycle 50 + 150 * stepsTaken of a wait, inside 0..100.
 int WaitingBarValue(int baseValue, int itemCount, long long stepsTaken);
 

@@ -74,7 +74,8 @@ void SaveRun::PushButton2_Click() {
     if (trap.test(110, [&] { return defaultSwitched_ = p_.printer.MakeDefaultPrinter(kPdfPrinter); })) {
         int count = 0;
         trap.step(114, [&] { count = p_.entries.count(); });
-        for (int position = 1; position <= count; ++position) ProcessEntry(trap, position);
+        for (int position = 1; position <= count; ++position) ProcessEntry(trap, position, count);
+        p_.rendering.LookAhead({});  // nothing prepared outlives the walk
         trap.step(316, [&] { PauseWithEvents(1); });
     } else {
         report_.FailAll(AllAddresses(), QStringLiteral("the PDF printer could not be made the default printer"));
@@ -86,7 +87,23 @@ void SaveRun::PushButton2_Click() {
     trap.step(330, [&] { message(report_.ClosingMessage()); });
 }
 
-void SaveRun::ProcessEntry(ErrorTrap& trap, int position) {
+int SaveRun::SelectedMethod() const {
+    if (p_.form.Option1->isChecked()) return 1;
+    if (p_.form.Option2->isChecked()) return 2;
+    return p_.form.Option3->isChecked() ? 3 : 0;
+}
+
+void SaveRun::LookAhead(int position, int count) {
+    QList<AheadEntry> coming;
+    if (lookAhead_ <= 0) return;  // nothing is prepared: each entry is done in its own turn
+    const int method = SelectedMethod();
+    const int last = std::min(count, p_.entries.count());  // the list may be shorter, never longer
+    for (int next = position; next <= last && next <= position + lookAhead_; ++next)
+        coming.push_back({p_.entries.textAt(next - 1), method});
+    p_.rendering.LookAhead(coming);
+}
+
+void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     Entry entry;
     report_.BeginEntry();
     trap.step(116, [&] { entry.address = p_.entries.textAt(position - 1); });
@@ -94,6 +111,7 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position) {
     trap.step(118, [&] { p_.progress.setValue(100.0 * position / p_.entries.count()); });
     trap.step(120, [&] { p_.progress.setText(QStringLiteral("Processing: ") + DisplayNameOf(entry.address)); });
     trap.step(122, [&] { p_.events.processEvents(); });
+    LookAhead(position, count);
     trap.step(124, [&] { p_.form.ShowHourglass(); });
     trap.step(126, [&] { entry.capturePath = JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".jpg"))); });
     trap.step(146, [&] { p_.form.ShowHourglass(); });

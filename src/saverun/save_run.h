@@ -1,6 +1,7 @@
 #pragma once
 // "Start Saving As PDF": the walk over the site list that turns every entry
 // into one PDF file in the output folder, through the PDF printer.
+#include "page_rendering.h"
 #include "platform/print_system.h"
 #include "run_report.h"
 
@@ -16,7 +17,6 @@ class PrintSystem;
 class ErrorReport;
 class ErrorTrap;
 class Form1;
-class PageRendering;
 class PrinterControl;
 class ProgressDisplay;
 class SiteListModel;
@@ -48,12 +48,19 @@ public:
     // their own when they had the server's or none. Throws Failure when that
     // cannot be done.
     void RestoreDefaultPrinter();
+    // How many entries after the one in hand the rendering prepares while it
+    // prints; 0 prepares none.
+    void SetLookAheadEntries(int entries) { lookAhead_ = entries; }
 
 private:
     struct Entry;
     enum class Fallback { BlockingPause, PauseWithEvents };
 
-    void ProcessEntry(ErrorTrap& trap, int position);
+    void ProcessEntry(ErrorTrap& trap, int position, int count);
+    // Names the entry in hand and the next ones, up to the count read when
+    // the walk began, with the method selected now.
+    void LookAhead(int position, int count);
+    int SelectedMethod() const;
     void Method1(ErrorTrap& trap, Entry& entry);
     void Method2(ErrorTrap& trap, Entry& entry);
     void Method3(ErrorTrap& trap, Entry& entry);
@@ -70,6 +77,7 @@ private:
     SaveRunParts p_;
     RunReport report_;
     bool defaultSwitched_ = false;
+    int lookAhead_ = kLookAheadEntries;
     platform::DefaultPrinter previousDefault_;
 };
 

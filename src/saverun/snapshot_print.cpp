@@ -5,6 +5,7 @@
 #include "platform/desktop.h"
 #include "platform/failure.h"
 #include "platform/print_system.h"
+#include "platform/process_launcher.h"
 #include "process_runner.h"
 #include "progress_display.h"
 
@@ -71,18 +72,43 @@ QImage ReadWholePicture(QImageReader& reader) {
 
 }  // namespace
 
+namespace {
+// The waiting display builds on the bar's text and (rounded) value of now.
+struct WaitingBase {
+    QString statusText;
+    int baseValue = 0;
+};
+
+WaitingBase WaitingBaseOf(ProgressDisplay* progressBar) {
+    if (!progressBar) return {};
+    // Halves go to the even neighbour, as a whole-number conversion does.
+    return {progressBar->text(), static_cast<int>(std::nearbyint(progressBar->value()))};
+}
+}  // namespace
+
 void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
                      const QString& address, const QString& capturePath) {
     const QString commandLine = CaptureCommandLine(platform.desktop.programFolder(), address, capturePath);
-    QString statusText;
-    int baseValue = 0;
-    if (progressBar) {
-        statusText = progressBar->text();
-        // Halves go to the even neighbour, as a whole-number conversion does.
-        baseValue = static_cast<int>(std::nearbyint(progressBar->value()));
-    }
+    const WaitingBase base = WaitingBaseOf(progressBar);
     (void)RunProcessAndWait({platform.processes, platform.events}, commandLine, kHiddenWindow, progressBar,
-                            statusText, baseValue, entryCount);
+                            base.statusText, base.baseValue, entryCount);
+}
+
+long long StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath) {
+    const QStringList argv =
+        SplitWindowsCommandLine(CaptureCommandLine(platform.desktop.programFolder(), address, capturePath));
+    try {
+        return argv.isEmpty() ? 0 : platform.processes.start(argv);
+    } catch (const platform::StartFailure&) {
+        return 0;  // as a capture that wrote nothing
+    }
+}
+
+void AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount, long long processId) {
+    if (processId <= 0) return;
+    const WaitingBase base = WaitingBaseOf(progressBar);
+    (void)WaitForProcess({platform.processes, platform.events}, processId, progressBar, base.statusText,
+                         base.baseValue, entryCount);
 }
 
 std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietRow& quiet) {

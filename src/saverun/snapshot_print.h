@@ -41,6 +41,13 @@ struct SnapshotPlatform {
 void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
                      const QString& address, const QString& capturePath);
 
+// CaptureSnapshot in two halves, for a capture started ahead of its turn: the
+// program started (its process id, or 0 when it could not start, which is a
+// capture that wrote nothing), then waited for with the waiting display of
+// its entry's turn.
+long long StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath);
+void AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount, long long processId);
+
 // The sheet a picture is printed on: A4 at 600 dots per inch, inside the
 // unprintable border the PDF printer declares (18 points on every side), so
 // (0, 0) in device pixels is the top-left corner of the printable area.

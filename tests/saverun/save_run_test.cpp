@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
+#include <functional>
 #include <set>
 
 namespace quendrel {
@@ -32,6 +34,8 @@ public:
     std::set<int> failingSteps;  // picture steps: 184, 186, 188, 202
     std::function<void(const QString&)> onPage;
     QStringList calls;
+    // Each look-ahead as "host:method" words, and where each job was pointed.
+    QStringList aheads, pointedAt;
 
     void CaptureSnapshot(const QString& address, const QString& path) override {
         calls << "capture " + address;
@@ -67,6 +71,11 @@ public:
         calls << "delete " + QFileInfo(path).fileName();
         QFile::remove(path);
     }
+    void LookAhead(const QList<AheadEntry>& coming) override {
+        QStringList words;
+        for (const AheadEntry& entry : coming) words << QUrl(entry.address).host().section('.', 0, 0) + ":" + QString::number(entry.method);
+        aheads << words.join(' ');
+    }
 
 private:
     void step(int number) {
@@ -76,6 +85,7 @@ private:
     int print(const QString& title) {
         const int job = fake_.printers.submitPdfToDefault(QStringLiteral("/tmp/job.pdf"), title);
         const QString target = fake_.printerControl.values[QStringLiteral("OutputFile")];
+        pointedAt << QFileInfo(target).fileName();
         if (!unprinted.count(title) && !target.isEmpty()) touch(target, "%PDF-1.4");
         return job;
     }
@@ -439,6 +449,82 @@ TEST_F(SaveRunTest, RemovalAndClearingAreTheListsBusinessWhileBusy) {
     run();
     EXPECT_TRUE(busyDuringRun);
     EXPECT_FALSE(form.IsBusy());
+}
+
+// The rendering is told, once per entry, the entry in hand and up to K after
+// it with the method in force at that moment; jobs, control values and
+// progress stay in list order whatever it prepares.
+TEST_F(SaveRunTest, LookAheadNamesTheComingEntriesAndJobsStayInListOrder) {
+    struct Case {
+        int entries;
+        QStringList aheads;
+    };
+    const Case cases[] = {
+        {0, {""}},  // nothing prepared: every entry in its own turn, as without look-ahead
+        {1, {"a:2 b:2", "b:2 c:2", "c:2", ""}},
+        {4, {"a:2 b:2 c:2", "b:2 c:2", "c:2", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entries);
+        form.ListView1->entries().clear();
+        rendering.aheads.clear();
+        rendering.pointedAt.clear();
+        progress.texts.clear();
+        add({"http://a.example/", "http://b.example/", "http://c.example/"});
+        method(2);
+        saveRun.SetLookAheadEntries(c.entries);
+        run();
+        EXPECT_EQ(rendering.aheads, c.aheads);
+        EXPECT_EQ(rendering.pointedAt, QStringList({"a.example_.pdf", "b.example_.pdf", "c.example_.pdf"}));
+        EXPECT_EQ(progress.texts, (std::vector<QString>{"Processing: http://a.example/", "Processing: http://b.example/",
+                                                        "Processing: http://c.example/", "Progress Bar"}));
+    }
+}
+
+TEST_F(SaveRunTest, LookAheadFollowsChangesMadeDuringTheRun) {
+    struct Case {
+        const char* name;
+        std::function<void()> duringFirstPage;
+        QStringList aheads;
+        QStringList calls;
+    };
+    const Case cases[] = {
+        {"method changed", [&] { method(3); },
+         {"a:2 b:2 c:2", "b:3 c:3", "c:3", ""},
+         {"print http://a.example/", "download http://b.example/", "print " + folder + "b.example_.htm",
+          "delete b.example_.htm", "download http://c.example/", "print " + folder + "c.example_.htm",
+          "delete c.example_.htm"}},
+        {"entry added", [&] { add({"http://late.example/"}); },
+         {"a:2 b:2 c:2", "b:2 c:2", "c:2", ""},
+         {"print http://a.example/", "print http://b.example/", "print http://c.example/"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.ListView1->entries().clear();
+        rendering.aheads.clear();
+        rendering.calls.clear();
+        add({"http://a.example/", "http://b.example/", "http://c.example/"});
+        method(2);
+        rendering.onPage = [&](const QString& target) {
+            if (target == "http://a.example/") c.duringFirstPage();
+        };
+        run();
+        EXPECT_EQ(rendering.aheads, c.aheads);
+        EXPECT_EQ(rendering.calls, c.calls);
+    }
+}
+
+TEST_F(SaveRunTest, FailingEntryInTheMiddleKeepsItsFailureAndTheOthersTheirPdfs) {
+    add({"http://a.example/", "http://b.example/", "http://c.example/"});
+    method(2);
+    rendering.unloadable = {"http://b.example/"};
+    run();
+    EXPECT_EQ(rendering.pointedAt, QStringList({"a.example_.pdf", "c.example_.pdf"}));
+    EXPECT_TRUE(pdf("a.example_.pdf"));
+    EXPECT_FALSE(pdf("b.example_.pdf"));
+    EXPECT_TRUE(pdf("c.example_.pdf"));
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.\r\n\r\n1 entry gave no PDF:\r\n"
+                                                      "http://b.example/: page failed to load")}));
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+#include "page_ahead.h"
+
+#include "platform/process_launcher.h"
+
+#include <QDir>
+#include <QFile>
+#include <utility>
+#include <signal.h>
+#include <sys/wait.h>
+
+namespace quendrel {
+
+namespace {
+const QString kPictureName = QStringLiteral("capture.jpg");
+}
+
+AheadCapture::AheadCapture(SnapshotPlatform platform, const QString& address, int limitMs)
+    : platform_(platform), folder_(QDir::tempPath() + QStringLiteral("/quendrel-ahead-XXXXXX")) {
+    if (!folder_.isValid()) return;
+    processId_ = StartCapture(platform_, address, folder_.filePath(kPictureName));
+    limit_.setSingleShot(true);
+    QObject::connect(&limit_, &QTimer::timeout, [this] { end(); });
+    if (processId_ > 0) limit_.start(limitMs);
+}
+
+AheadCapture::~AheadCapture() { end(); }
+
+void AheadCapture::end() {
+    if (processId_ <= 0) return;
+    const long long processId = std::exchange(processId_, 0);
+    if (platform_.processes.exitCode(processId)) return;  // ended by itself, now reaped
+    ::kill(static_cast<pid_t>(processId), SIGKILL);
+    (void)::waitpid(static_cast<pid_t>(processId), nullptr, 0);
+}
+
+void AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {
+    limit_.stop();
+    AwaitCapture(platform_, progressBar, entryCount, std::exchange(processId_, 0));
+    const QString picture = folder_.filePath(kPictureName);
+    if (!QFile::exists(picture)) return;
+    QFile::remove(capturePath);
+    // A rename within one file system; across file systems a copy.
+    if (!QFile::rename(picture, capturePath)) QFile::copy(picture, capturePath);
+}
+
+}  // namespace quendrel

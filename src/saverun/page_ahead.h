@@ -1,0 +1,54 @@
+#pragma once
+// What the engine prepares for an entry before its turn: the page fetched
+// into memory (method 3) or the capture program writing into a private
+// folder (method 1). Nothing of it reaches the output folder before the
+// entry's own turn; releasing it ends whatever is still under way.
+#include "look_ahead_queue.h"
+#include "page_download.h"
+#include "snapshot_print.h"
+
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace quendrel {
+
+class ProgressDisplay;
+
+// The capture program gives up at its own limit (60 s) and ends itself soon
+// after; one started ahead that is still running this long after its start
+// is ended.
+inline constexpr int kAheadCaptureLimitMs = 65'000;
+
+class AheadDownload : public AheadWork {
+public:
+    explicit AheadDownload(const QString& address) : fetch_(address) {}
+    // At the entry's turn: as DownloadPageToFile, from the fetch under way.
+    DownloadedPage WriteTo(platform::EventPump& events, const QString& path) { return fetch_.WriteTo(events, path); }
+
+private:
+    PageFetch fetch_;
+};
+
+class AheadCapture : public AheadWork {
+public:
+    AheadCapture(SnapshotPlatform platform, const QString& address, int limitMs = kAheadCaptureLimitMs);
+    ~AheadCapture() override;
+    // False when no private folder could be made: then nothing was started
+    // and the entry is captured in its own turn.
+    bool prepared() const { return folder_.isValid(); }
+
+    // At the entry's turn: waits for the program with the waiting display of
+    // the process runner, then moves the picture, if one was written, to the
+    // capture path (replacing a file there, as the program would).
+    void FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath);
+
+private:
+    void end();
+
+    SnapshotPlatform platform_;
+    QTemporaryDir folder_;
+    long long processId_ = 0;
+    QTimer limit_;
+};
+
+}  // namespace quendrel
