@@ -107,25 +107,47 @@ bool BrowserPrint::answers(QWebEnginePage& page, const QString& script, QVariant
     return result->arrived;
 }
 
+namespace {
+
+// How the one navigation asked for goes: a load that was still under way from
+// before reports its end before ours starts, and does not count.
+struct LoadProgress {
+    bool started = false;
+    bool ended = false;
+    bool succeeded = false;
+};
+
+QMetaObject::Connection watchLoad(QWebEnginePage& page, const std::shared_ptr<LoadProgress>& progress,
+                                  std::function<void()> onSuccess = {}) {
+    return QObject::connect(&page, &QWebEnginePage::loadingChanged,
+                            [progress, onSuccess](const QWebEngineLoadingInfo& info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+            *progress = LoadProgress{true, false, false};
+        } else if (progress->started) {
+            progress->ended = true;
+            progress->succeeded =
+                info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage();
+            if (progress->succeeded && onSuccess) onSuccess();
+        }
+    });
+}
+
+}  // namespace
+
+// A navigation under way: its load, then its settle, which starts as soon as
+// the load has succeeded.
+struct BrowserPrint::PendingLoad {
+    ~PendingLoad() { QObject::disconnect(watch); }
+    std::shared_ptr<LoadProgress> progress = std::make_shared<LoadProgress>();
+    QMetaObject::Connection watch;
+    long long deadline = 0;
+    QVariant before;  // the document shown before
+    std::unique_ptr<platform::PageSettle> settle;
+};
+
 BrowserPrint::Ending BrowserPrint::waitForLoad(QWebEnginePage& page, const Navigation& go) {
-    // Only the navigation asked for here counts: a load that was still under
-    // way from before reports its end before ours starts.
-    struct Progress {
-        bool started = false;
-        bool ended = false;
-        bool succeeded = false;
-    };
-    auto progress = std::make_shared<Progress>();
-    const QMetaObject::Connection watch =
-        QObject::connect(&page, &QWebEnginePage::loadingChanged, [progress](const QWebEngineLoadingInfo& info) {
-            if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-                *progress = Progress{true, false, false};
-            } else if (progress->started) {
-                progress->ended = true;
-                progress->succeeded =
-                    info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !info.isErrorPage();
-            }
-        });
+    auto progress = std::make_shared<LoadProgress>();
+    const QMetaObject::Connection watch = watchLoad(page, progress);
     go(page);
     const long long deadline = events_.steadyMilliseconds() + loadLimitSeconds_ * 1000LL;
     while (!progress->ended && events_.steadyMilliseconds() < deadline) events_.waitForEvents(kWaitSliceMs);
@@ -134,32 +156,55 @@ BrowserPrint::Ending BrowserPrint::waitForLoad(QWebEnginePage& page, const Navig
     return progress->succeeded ? Ending::Succeeded : Ending::Failed;
 }
 
-bool BrowserPrint::navigate(const Navigation& go) {
+std::unique_ptr<BrowserPrint::PendingLoad> BrowserPrint::begin(const Navigation& go) {
     QWebEnginePage& page = *view().page();
     // A page printed without scripts before gets them back for the next one.
     page.settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
     lastNavigation_ = go;
-    QVariant before;
-    if (!page.url().isEmpty()) (void)answers(page, QString::fromLatin1(kDocumentScript), &before);
+    auto load = std::make_unique<PendingLoad>();
+    if (!page.url().isEmpty()) (void)answers(page, QString::fromLatin1(kDocumentScript), &load->before);
+    PendingLoad* pending = load.get();
+    load->watch = watchLoad(page, load->progress, [this, pending, &page] {
+        pending->settle = std::make_unique<platform::PageSettle>(page, platform::kPageQuietMs, settleLimitMs_);
+        pending->settle->start();
+    });
+    go(page);
+    load->deadline = events_.steadyMilliseconds() + loadLimitSeconds_ * 1000LL;
+    return load;
+}
 
-    switch (waitForLoad(page, go)) {
-    case Ending::Failed:
-        return false;
-    case Ending::TimedOut: {
+bool BrowserPrint::finish(PendingLoad& load) {
+    QWebEnginePage& page = *view().page();
+    while (!load.progress->ended && events_.steadyMilliseconds() < load.deadline) events_.waitForEvents(kWaitSliceMs);
+    QObject::disconnect(load.watch);
+    if (!load.progress->ended) {
         // Printed as far as it got when a document of the page is showing;
         // one whose script holds the engine answers nothing but is there.
         QVariant after;
         if (!answers(page, QString::fromLatin1(kDocumentScript), &after)) return true;
-        if (after == before || after.toList().value(1).toString() == QStringLiteral("about:blank")) return false;
-        break;
+        if (after == load.before || after.toList().value(1).toString() == QStringLiteral("about:blank")) return false;
+    } else if (!load.progress->succeeded) {
+        return false;
     }
-    case Ending::Succeeded:
-        break;
+    if (!load.settle) {
+        load.settle = std::make_unique<platform::PageSettle>(page, platform::kPageQuietMs, settleLimitMs_);
+        load.settle->start();
     }
-    platform::PageSettle settle(page, platform::kPageQuietMs, settleLimitMs_);
-    settle.start();
-    while (!settle.isDone()) events_.waitForEvents(kWaitSliceMs);
+    while (!load.settle->isDone()) events_.waitForEvents(kWaitSliceMs);
     return true;
+}
+
+bool BrowserPrint::navigate(const Navigation& go) { return finish(*begin(go)); }
+
+void BrowserPrint::StartLoad(const QString& target) {
+    const QUrl url = PageUrlFromTarget(target);
+    pending_ = begin([url](QWebEnginePage& page) { page.load(url); });
+}
+
+bool BrowserPrint::FinishLoad() {
+    if (!pending_) return false;
+    const std::unique_ptr<PendingLoad> load = std::move(pending_);
+    return finish(*load);
 }
 
 bool BrowserPrint::LoadPage(const QString& target) {

@@ -59,6 +59,12 @@ public:
     // page showing; false when it failed (the view then shows the engine's
     // error page) or nothing of the page arrived within the load limit.
     bool LoadPage(const QString& target);
+    // LoadPage in two halves, for a page loaded ahead of its turn: the load
+    // starts now and the page starts to settle as soon as it has loaded,
+    // while window events are handled elsewhere; FinishLoad waits for what
+    // is left of both and gives what LoadPage would have given.
+    void StartLoad(const QString& target);
+    bool FinishLoad();
     // The same for a downloaded copy: its bytes, read from the file, are
     // given to the engine as the page at the address it was downloaded from,
     // with the server's content type, so the copy renders as the live page
@@ -78,9 +84,12 @@ public:
 
 private:
     using Navigation = std::function<void(QWebEnginePage&)>;
+    struct PendingLoad;
 
     QWebEngineView& view();
     bool navigate(const Navigation& go);
+    std::unique_ptr<PendingLoad> begin(const Navigation& go);
+    bool finish(PendingLoad& load);
     enum class Ending { Succeeded, Failed, TimedOut };
     Ending waitForLoad(QWebEnginePage& page, const Navigation& go);
     bool answers(QWebEnginePage& page, const QString& script, QVariant* answer = nullptr);
@@ -95,6 +104,7 @@ private:
     Navigation lastNavigation_;
     QPointer<QWebEngineView> view_;
     std::unique_ptr<QWebEngineView> ownView_;  // only when there is no host
+    std::unique_ptr<PendingLoad> pending_;     // started by StartLoad
 };
 
 }  // namespace quendrel

@@ -20,7 +20,8 @@ void EngineRendering::CaptureSnapshot(const QString& address, const QString& cap
     capturePath_ = capturePath;
     captureAddress_ = address;
     const SnapshotPlatform snapshots{platform_.desktop, platform_.processes, platform_.events};
-    if (auto* ahead = dynamic_cast<AheadCapture*>(ahead_.Take({address, 1}).get())) {
+    const std::unique_ptr<AheadWork> work = ahead_.Take({address, 1});
+    if (auto* ahead = dynamic_cast<AheadCapture*>(work.get())) {
         ahead->FinishInto(&progress_, entryCount_(), capturePath);
         return;
     }
@@ -32,6 +33,8 @@ void EngineRendering::LoadPicture(const QString& capturePath) {
 }
 
 int EngineRendering::LoadAndPrintPage(const QString& target) {
+    const std::unique_ptr<AheadWork> work = ahead_.Take({target, 2});  // released when the entry is done
+    if (auto* ahead = dynamic_cast<AheadPage*>(work.get())) return ahead->PrintInto(target);
     const bool copy = copy_ && copy_->path == target;
     if (!(copy ? browser_.LoadCopy(target, copy_->source) : browser_.LoadPage(target))) return 0;
     return browser_.PrintLoadedPage(copy ? copy_->address : target);
@@ -55,6 +58,8 @@ void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
             if (capture->prepared()) return capture;
             return nullptr;
         }
+        case 2:
+            return std::make_unique<AheadPage>(platform_.events, platform_.printers, entry.address);
         case 3:
             return std::make_unique<AheadDownload>(entry.address);
         default:

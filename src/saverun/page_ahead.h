@@ -1,8 +1,10 @@
 #pragma once
-// What the engine prepares for an entry before its turn: the page fetched
-// into memory (method 3) or the capture program writing into a private
-// folder (method 1). Nothing of it reaches the output folder before the
+// What the engine prepares for an entry before its turn: the page loading and
+// settling in a hidden page of its own (method 2), the page fetched into
+// memory (method 3) or the capture program writing into a private folder
+// (method 1). Nothing of it reaches the output folder before the
 // entry's own turn; releasing it ends whatever is still under way.
+#include "browser_print.h"
 #include "look_ahead_queue.h"
 #include "page_download.h"
 #include "snapshot_print.h"
@@ -18,6 +20,21 @@ class ProgressDisplay;
 // after; one started ahead that is still running this long after its start
 // is ended.
 inline constexpr int kAheadCaptureLimitMs = 65'000;
+
+class AheadPage : public AheadWork {
+public:
+    AheadPage(platform::EventPump& events, platform::PrintSystem& printers, const QString& address)
+        : browser_(nullptr, events, printers) {
+        browser_.StartLoad(address);
+    }
+    // At the entry's turn: as LoadAndPrintPage, with the load under way.
+    int PrintInto(const QString& address) {
+        return browser_.FinishLoad() ? browser_.PrintLoadedPage(address) : 0;
+    }
+
+private:
+    BrowserPrint browser_;
+};
 
 class AheadDownload : public AheadWork {
 public:
