@@ -12,6 +12,8 @@
 // Run as an ordinary user: the printer writes no files for root
 // (scripts/as-test-user <build>/bench/save_run_bench).
 #include "app/main_window.h"
+#include "saverun/page_rendering.h"
+#include "saverun/save_run.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
 #include "platform/page_settle.h"
@@ -291,6 +293,45 @@ private:
     std::thread thread_;
 };
 
+// The resident memory of this process and every process below it (the
+// engine's helpers and renderers, capture programs), sampled while a run goes.
+class TreeMemorySampler {
+public:
+    void start() {
+        peak_ = 0;
+        stop_ = false;
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                peak_ = std::max(peak_.load(), residentBytes(getpid()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+    }
+    // The peak in MB.
+    double stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return peak_ / 1048576.0;
+    }
+    static long long residentBytes(int pid) {
+        QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+        long long bytes = 0;
+        if (statm.open(QIODevice::ReadOnly)) bytes = statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+        for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
+            if (!children.open(QIODevice::ReadOnly)) continue;
+            for (const QByteArray& child : children.readAll().simplified().split(' '))
+                if (!child.isEmpty()) bytes += residentBytes(child.toInt());
+        }
+        return bytes;
+    }
+
+private:
+    std::atomic<long long> peak_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 struct Timed {
     double wall = 0;  // seconds
     double cpu = 0;   // seconds of this process
@@ -380,6 +421,10 @@ public:
     std::atomic<long> jobQuestions{0};
     QStringList printerDeviceNames() override { return real_.printerDeviceNames(); }
     QString defaultPrinterDeviceName() override { return real_.defaultPrinterDeviceName(); }
+    quendrel::platform::DefaultPrinter defaultPrinter() override { return real_.defaultPrinter(); }
+    bool restoreDefaultPrinter(const quendrel::platform::DefaultPrinter& previous) override {
+        return real_.restoreDefaultPrinter(previous);
+    }
     bool setDefaultPrinter(const QString& deviceName) override { return real_.setDefaultPrinter(deviceName); }
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override {
         return real_.submitPdfToDefault(pdfPath, title);
@@ -467,6 +512,79 @@ void printLine(const char* name, double secondsPerPage, const QString& target) {
 
 QString verdict(bool met) { return met ? QStringLiteral("met") : QStringLiteral("MISSED"); }
 
+constexpr int kAheadPages = 20;
+constexpr int kDistantLatencyMs = 1500;
+
+Timed timeChromium(const QString& chromium, const std::vector<QUrl>& pages, const QString& workFolder) {
+    const QString profile = workFolder + QStringLiteral("/chromium-profile");
+    return timeProgramPerPage(
+        chromium, pages,
+        [&profile](const QUrl& url, const QString& file) {
+            return QStringList{QStringLiteral("--headless"),
+                               QStringLiteral("--no-sandbox"),
+                               QStringLiteral("--disable-gpu"),
+                               QStringLiteral("--no-first-run"),
+                               QStringLiteral("--disable-background-networking"),
+                               QStringLiteral("--disable-component-update"),
+                               QStringLiteral("--disable-sync"),
+                               QStringLiteral("--user-data-dir=") + profile,
+                               QStringLiteral("--print-to-pdf=") + file,
+                               url.toString()};
+        },
+        workFolder + QStringLiteral("/chromium"), QStringLiteral("pdf"));
+}
+
+// Later entries prepared while earlier ones print: twenty pages from a distant
+// site (each answered after 1.5 s) and twenty local ones, every method, beside
+// Chromium's command line over the same pages; local runs also with nothing
+// prepared ahead, as a run went before; peak memory of the whole process tree.
+void benchLookAhead(SaveRunner& tool, LocalHttpServer& server, const QString& chromium, const QString& work) {
+    std::vector<QUrl> distant, local;
+    for (int i = 0; i < kAheadPages; ++i) {
+        HttpResponse slow = HttpResponse::html(documentationPage(i % kPages));
+        slow.delayMs = kDistantLatencyMs;
+        server.serve(QStringLiteral("/distant-%1.html").arg(i + 1), slow);
+        distant.emplace_back(server.url(QStringLiteral("/distant-%1.html").arg(i + 1)));
+        server.serve(QStringLiteral("/local-%1.html").arg(i + 1), HttpResponse::html(documentationPage(i % kPages)));
+        local.emplace_back(server.url(QStringLiteral("/local-%1.html").arg(i + 1)));
+    }
+    const QString out = work + QStringLiteral("/ahead-out");
+    quendrel::SaveRun& saveRun = tool.window->saveRun();
+    TreeMemorySampler memory;
+    const double targets[3] = {0.6, 0.45, 0.6};
+    for (const auto& [name, pages] : {std::pair{"distant", distant}, std::pair{"local", local}}) {
+        const bool far = std::string(name) == "distant";
+        const double chromiumPerPage = timeChromium(chromium, pages, work).perPage(kAheadPages);
+        std::printf("look-ahead, %d %s pages%s, wall seconds per page\n", kAheadPages, name,
+                    far ? " (each answered after 1.5 s)" : "");
+        printLine("chromium --headless --print-to-pdf", chromiumPerPage, QStringLiteral("(one process per page)"));
+        for (int method = 1; method <= 3; ++method) {
+            // Local runs also as before, with nothing ahead; a distant run with
+            // nothing ahead takes the latency for every page, so it is left out.
+            for (const int ahead : far ? std::vector<int>{1, 4} : std::vector<int>{0, 4}) {
+                saveRun.SetLookAheadEntries(ahead);
+                memory.start();
+                const double perPage =
+                    tool.run(method, pages, out, QStringLiteral("method %1, %2 pages, %3 ahead").arg(method).arg(name).arg(ahead))
+                        .perPage(kAheadPages);
+                const double peak = memory.stop();
+                QString target = QStringLiteral("peak %1 MB").arg(peak, 0, 'f', 0);
+                if (far)
+                    target += QStringLiteral(", %1x chromium; target <= %2 s/page%3: %4")
+                                  .arg(perPage / chromiumPerPage, 0, 'f', 2)
+                                  .arg(targets[method - 1])
+                                  .arg(method == 2 ? QStringLiteral(" and <= 0.25x chromium") : QString())
+                                  .arg(verdict(perPage <= targets[method - 1] &&
+                                               (method != 2 || perPage <= 0.25 * chromiumPerPage)));
+                printLine(qPrintable(QStringLiteral("method %1, %2 ahead").arg(method).arg(ahead)), perPage, target);
+            }
+        }
+    }
+    if (tool.cups.defaultPrinterDeviceName() == QStringLiteral("Marrowby PDF Writer"))
+        fail(QStringLiteral("the PDF printer stayed the default printer after the runs"));
+    saveRun.SetLookAheadEntries(quendrel::kLookAheadEntries);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -514,6 +632,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString out = work.path() + QStringLiteral("/out");
+    if (QCoreApplication::arguments().contains(QStringLiteral("--look-ahead-only"))) {
+        benchLookAhead(tool, server, chromium, work.path());
+        return failures.empty() ? 0 : 1;
+    }
 
     // Each reference is timed right beside what it is compared with, so load
     // from other work on the machine hits both alike.
@@ -531,22 +653,7 @@ int main(int argc, char** argv) {
     const long method1Waits = tool.events.waits - method1WaitsFrom;
     sampler.stop();
 
-    const QString profile = work.path() + QStringLiteral("/chromium-profile");
-    const Timed browser = timeProgramPerPage(
-        chromium, pages,
-        [&profile](const QUrl& url, const QString& file) {
-            return QStringList{QStringLiteral("--headless"),
-                               QStringLiteral("--no-sandbox"),
-                               QStringLiteral("--disable-gpu"),
-                               QStringLiteral("--no-first-run"),
-                               QStringLiteral("--disable-background-networking"),
-                               QStringLiteral("--disable-component-update"),
-                               QStringLiteral("--disable-sync"),
-                               QStringLiteral("--user-data-dir=") + profile,
-                               QStringLiteral("--print-to-pdf=") + file,
-                               url.toString()};
-        },
-        work.path() + QStringLiteral("/chromium"), QStringLiteral("pdf"));
+    const Timed browser = timeChromium(chromium, pages, work.path());
 
     const Timed method2 = tool.run(2, pages, out, QStringLiteral("method 2"));
     const Timed method3 = tool.run(3, pages, out, QStringLiteral("method 3"));
@@ -612,6 +719,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kQuestions; ++i) (void)tool.cups.jobState(someJob);
     const double questionCpu = (cpuSecondsOfThisProcess() - questionCpuFrom) / kQuestions;
     const double questionWall = questionClock.nsecsElapsed() / 1e9 / kQuestions;
+
+    benchLookAhead(tool, server, chromium, work.path());
 
     const double chromiumPerPage = browser.perPage(kPages);
     const double capturePerPage = capture.perPage(kPages);
