@@ -2,8 +2,6 @@
 // after 1.5 s, so later pages load, download or are captured while earlier
 // ones print. Each entry still gets its own PDF under its own name, with its
 // own page in it, and nothing prepared ahead is left in the output folder.
-#include "app/main_window.h"
-#include "sitelist/site_list_view.h"
 #include "support/local_http_server.h"
 #include "support/pdf_sheets.h"
 #include "support/poppler_tools.h"
@@ -11,11 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -23,7 +17,6 @@ namespace {
 
 using testing::HttpResponse;
 using testing::LocalHttpServer;
-using testing::ShownBox;
 
 constexpr int kPages = 10;
 constexpr int kLatencyMs = 1500;
@@ -40,9 +33,6 @@ class SaveRunAheadTest : public ::testing::Test, protected testing::WholeRunPlat
 protected:
     void SetUp() override {
         ASSERT_TRUE(out.isValid());
-        desktop.program = qEnvironmentVariable("QUENDREL_BUILD_DIR") + QStringLiteral("/bin");
-        ASSERT_TRUE(cups.printerDeviceNames().contains(QStringLiteral("Marrowby PDF Writer")))
-            << "cupsd must run with the PDF printer installed";
         for (int page = 0; page < kPages; ++page) {
             HttpResponse answer = HttpResponse::html(
                 "<body style='margin:0;background:" + colourOf(page).name().toLatin1() +
@@ -50,24 +40,15 @@ protected:
             answer.delayMs = kLatencyMs;
             server.serve(QStringLiteral("/page%1.html").arg(page), answer);
         }
-        window = std::make_unique<MainWindow>(platform);
-        window->Load();
-        window->form().Text1->setText(out.path() + QLatin1Char('/'));
+        window = openWindow(out.path());
     }
 
     void run(int method) {
-        Form1& form = window->form();
-        form.ListView1->entries().clear();
         QDir(out.path()).removeRecursively();
         QDir().mkpath(out.path());
-        dialogs.shown.clear();
-        for (int page = 0; page < kPages; ++page)
-            form.ListView1->entries().append(server.url(QStringLiteral("/page%1.html").arg(page)));
-        QRadioButton* options[] = {form.Option1, form.Option2, form.Option3};
-        QTest::mouseClick(options[method - 1], Qt::LeftButton);
-        QTest::mouseClick(form.PushButton2, Qt::LeftButton);
-        const auto boxes = dialogs.boxesOf(ShownBox::Message);
-        EXPECT_EQ(boxes.empty() ? QString() : boxes.back().text, QStringLiteral("Done."));
+        QStringList entries;
+        for (int page = 0; page < kPages; ++page) entries << server.url(QStringLiteral("/page%1.html").arg(page));
+        EXPECT_EQ(runEntries(*window, entries, method), QStringLiteral("Done."));
     }
     QString pdfOf(int page) const {
         return out.filePath(QStringLiteral("127.0.0.1 %1_page%2.html.pdf").arg(server.port()).arg(page));

@@ -3,6 +3,7 @@
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_event_pump.h"
 #include "saverun/command_line.h"
+#include "saverun/page_ahead.h"
 #include "support/fake_platform.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <vector>
 
 namespace quendrel {
@@ -365,6 +367,77 @@ TEST(RunRealProcessTest, ProgramOutlivingSeveralStepsGetsTheWholeDisplay) {
     for (std::size_t k = 0; k < values.size(); ++k) EXPECT_EQ(values[k], std::min(33.0 + 3 * k, 63.0));
     EXPECT_TRUE(bar.changes[bar.changes.size() - 2].text.startsWith("Processing: x, Please wait.. "));
     EXPECT_EQ(bar.changes.back().text, "Processing: x");
+}
+
+// A capture started ahead of its turn, with a stand-in capture program (a
+// script the kernel runs by its interpreter line) that notes its process id.
+class AheadCaptureTest : public ::testing::Test {
+protected:
+    void program(const QByteArray& body) {
+        ASSERT_TRUE(folder.isValid());
+        desktop.program = folder.path();
+        QFile script(folder.filePath("iecapt"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho $$ > '" + folder.filePath("pid").toUtf8() + "'\nout=\"${2#--out=}\"\n" + body);
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    // Whether the stand-in's process still exists (also as an unreaped zombie).
+    bool running() {
+        QFile file(folder.filePath("pid"));
+        if (!file.open(QIODevice::ReadOnly)) return false;
+        return ::kill(file.readAll().trimmed().toInt(), 0) == 0;
+    }
+    void pump(int milliseconds) {
+        const long long end = events.steadyMilliseconds() + milliseconds;
+        while (events.steadyMilliseconds() < end) events.waitForEvents(50);
+    }
+
+    QTemporaryDir folder;
+    testing::FakeDesktop desktop;
+    platform::PosixProcessLauncher launcher;
+    platform::QtEventPump events;
+};
+
+TEST_F(AheadCaptureTest, PictureReachesTheCapturePathOnlyAtItsTurn) {
+    program("printf jpeg > \"$out\"\n");
+    const QString capturePath = folder.filePath("entry.jpg");
+    {
+        AheadCapture capture({desktop, launcher, events}, "http://a.example/");
+        ASSERT_TRUE(capture.prepared());
+        pump(300);
+        EXPECT_FALSE(QFile::exists(capturePath)) << "nothing lands in the output folder ahead of its turn";
+        testing::RecordingProgress bar;
+        capture.FinishInto(&bar, 1, capturePath);
+    }
+    QFile picture(capturePath);
+    ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+    EXPECT_EQ(picture.readAll(), "jpeg");
+}
+
+TEST_F(AheadCaptureTest, ProgramIsEndedPastItsLimitOrWhenReleased) {
+    struct Case {
+        const char* name;
+        int limitMs;
+        int pumpMs;
+        bool finish;
+    };
+    for (const Case& c : {Case{"past its limit", 200, 600, true}, Case{"released unfinished", 60'000, 300, false}}) {
+        SCOPED_TRACE(c.name);
+        program("exec sleep 30\n");
+        const QString capturePath = folder.filePath("entry.jpg");
+        const long long start = events.steadyMilliseconds();
+        {
+            AheadCapture capture({desktop, launcher, events}, "http://a.example/", c.limitMs);
+            pump(c.pumpMs);
+            EXPECT_TRUE(running() != (c.limitMs < c.pumpMs));
+            if (c.finish) capture.FinishInto(nullptr, 1, capturePath);
+        }
+        EXPECT_FALSE(running());
+        EXPECT_FALSE(QFile::exists(capturePath));
+        EXPECT_LT(events.steadyMilliseconds() - start, 5000);
+        QFile::remove(folder.filePath("pid"));
+    }
 }
 
 }  // namespace
