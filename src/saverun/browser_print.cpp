@@ -212,14 +212,21 @@ bool BrowserPrint::LoadPage(const QString& target) {
     return navigate([url](QWebEnginePage& page) { page.load(url); });
 }
 
+BrowserPrint::Navigation BrowserPrint::copyNavigation(const QByteArray& data, const DownloadedPage& source) {
+    const QString type = ContentTypeOfCopy(source.contentType);
+    const QUrl address = source.address;
+    if (!fitsContentAddress(data, type)) return [address](QWebEnginePage& page) { page.load(address); };
+    return [data, type, address](QWebEnginePage& page) { page.setContent(data, type, address); };
+}
+
 bool BrowserPrint::LoadCopy(const QString& path, const DownloadedPage& source) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray data = file.readAll();
-    const QString type = ContentTypeOfCopy(source.contentType);
-    const QUrl address = source.address;
-    if (!fitsContentAddress(data, type)) return navigate([address](QWebEnginePage& page) { page.load(address); });
-    return navigate([data, type, address](QWebEnginePage& page) { page.setContent(data, type, address); });
+    return navigate(copyNavigation(file.readAll(), source));
+}
+
+void BrowserPrint::StartCopyLoad(const QByteArray& data, const DownloadedPage& source) {
+    pending_ = begin(copyNavigation(data, source));
 }
 
 void BrowserPrint::reloadWithoutScripts(QWebEnginePage& page) {

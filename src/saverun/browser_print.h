@@ -64,6 +64,8 @@ public:
     // while window events are handled elsewhere; FinishLoad waits for what
     // is left of both and gives what LoadPage would have given.
     void StartLoad(const QString& target);
+    // The same for a downloaded copy's bytes, as LoadCopy gives them.
+    void StartCopyLoad(const QByteArray& data, const DownloadedPage& source);
     bool FinishLoad();
     // The same for a downloaded copy: its bytes, read from the file, are
     // given to the engine as the page at the address it was downloaded from,
@@ -89,6 +91,7 @@ private:
     QWebEngineView& view();
     bool navigate(const Navigation& go);
     std::unique_ptr<PendingLoad> begin(const Navigation& go);
+    static Navigation copyNavigation(const QByteArray& data, const DownloadedPage& source);
     bool finish(PendingLoad& load);
     enum class Ending { Succeeded, Failed, TimedOut };
     Ending waitForLoad(QWebEnginePage& page, const Navigation& go);

@@ -36,20 +36,24 @@ int EngineRendering::LoadAndPrintPage(const QString& target) {
     const std::unique_ptr<AheadWork> work = ahead_.Take({target, 2});  // released when the entry is done
     if (auto* ahead = dynamic_cast<AheadPage*>(work.get())) return ahead->PrintInto(target);
     const bool copy = copy_ && copy_->path == target;
+    if (const std::unique_ptr<AheadWork> ahead = std::move(copyAhead_); copy && ahead)
+        if (const std::optional<int> job = static_cast<AheadDownload&>(*ahead).PrintCopy(target, copy_->address))
+            return *job;
     if (!(copy ? browser_.LoadCopy(target, copy_->source) : browser_.LoadPage(target))) return 0;
     return browser_.PrintLoadedPage(copy ? copy_->address : target);
 }
 
 void EngineRendering::DownloadPageToFile(const QString& address, const QString& path) {
     copy_.reset();
-    const std::unique_ptr<AheadWork> work = ahead_.Take({address, 3});
-    auto* ahead = dynamic_cast<AheadDownload*>(work.get());
+    copyAhead_ = ahead_.Take({address, 3});
+    auto* ahead = dynamic_cast<AheadDownload*>(copyAhead_.get());
     const DownloadedPage source =
-        ahead ? ahead->WriteTo(platform_.events, path) : quendrel::DownloadPageToFile(platform_.events, address, path);
+        ahead ? ahead->WriteTo(path) : quendrel::DownloadPageToFile(platform_.events, address, path);
     copy_ = DownloadedCopy{path, address, source};
 }
 
 void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
+    copyAhead_.reset();  // the last entry's copy is done with
     ahead_.Plan(coming, [this](const AheadEntry& entry) -> std::unique_ptr<AheadWork> {
         switch (entry.method) {
         case 1: {
@@ -61,7 +65,7 @@ void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
         case 2:
             return std::make_unique<AheadPage>(platform_.events, platform_.printers, entry.address);
         case 3:
-            return std::make_unique<AheadDownload>(entry.address);
+            return std::make_unique<AheadDownload>(platform_.events, platform_.printers, entry.address);
         default:
             return nullptr;
         }

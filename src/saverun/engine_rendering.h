@@ -56,6 +56,8 @@ private:
     QString captureAddress_;
     std::optional<DownloadedCopy> copy_;
     LookAheadQueue ahead_;
+    // The entry in hand's download, with its copy loaded ahead, until printed.
+    std::unique_ptr<AheadWork> copyAhead_;
 };
 
 }  // namespace quendrel

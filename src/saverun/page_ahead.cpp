@@ -1,5 +1,6 @@
 #include "page_ahead.h"
 
+#include "platform/failure.h"
 #include "platform/process_launcher.h"
 
 #include <QDir>
@@ -12,6 +13,30 @@ namespace quendrel {
 
 namespace {
 const QString kPictureName = QStringLiteral("capture.jpg");
+}
+
+AheadDownload::AheadDownload(platform::EventPump& events, platform::PrintSystem& printers, const QString& address)
+    : events_(events), printers_(printers), fetch_(address) {
+    fetch_.whenEnded([this] { startCopy(); });
+}
+
+void AheadDownload::startCopy() {
+    DownloadedPage source;
+    try {
+        const QByteArray& body = fetch_.Body(events_, &source);
+        if (body.isEmpty()) return;  // no page file: nothing to load ahead
+        browser_ = std::make_unique<BrowserPrint>(nullptr, events_, printers_);
+        browser_->StartCopyLoad(body, source);
+    } catch (const Failure&) {
+        // Said at the entry's own download step.
+    }
+}
+
+std::optional<int> AheadDownload::PrintCopy(const QString& path, const QString& address) {
+    if (!browser_) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.readAll() != fetch_.Body(events_)) return std::nullopt;
+    return browser_->FinishLoad() ? browser_->PrintLoadedPage(address) : 0;
 }
 
 AheadCapture::AheadCapture(SnapshotPlatform platform, const QString& address, int limitMs)

@@ -11,6 +11,8 @@
 
 #include <QTemporaryDir>
 #include <QTimer>
+#include <memory>
+#include <optional>
 
 namespace quendrel {
 
@@ -36,14 +38,25 @@ private:
     BrowserPrint browser_;
 };
 
+// The fetch, and once it has ended the copy loading and settling in a hidden
+// page of its own, from the bytes the page file will hold.
 class AheadDownload : public AheadWork {
 public:
-    explicit AheadDownload(const QString& address) : fetch_(address) {}
+    AheadDownload(platform::EventPump& events, platform::PrintSystem& printers, const QString& address);
     // At the entry's turn: as DownloadPageToFile, from the fetch under way.
-    DownloadedPage WriteTo(platform::EventPump& events, const QString& path) { return fetch_.WriteTo(events, path); }
+    DownloadedPage WriteTo(const QString& path) { return fetch_.WriteTo(events_, path); }
+    // Then, for LoadAndPrintPage of the page file: the copy loaded ahead is
+    // printed (the job's id, 0 when it did not load) when the file still
+    // holds the bytes it was loaded from; nothing when it does not.
+    std::optional<int> PrintCopy(const QString& path, const QString& address);
 
 private:
+    void startCopy();
+
+    platform::EventPump& events_;
+    platform::PrintSystem& printers_;
     PageFetch fetch_;
+    std::unique_ptr<BrowserPrint> browser_;
 };
 
 class AheadCapture : public AheadWork {

@@ -63,6 +63,10 @@ struct PageFetch::Transfer {
     QUrl asked;
     std::unique_ptr<QNetworkReply> reply;
     QElapsedTimer age;
+    // Once ended: the answer, or why there is none.
+    std::optional<DownloadedPage> source;
+    QByteArray body;
+    QString failure;
 };
 
 PageFetch::PageFetch(const QString& address) : address_(address), transfer_(std::make_unique<Transfer>()) {
@@ -79,31 +83,48 @@ PageFetch::~PageFetch() {
     if (transfer_->reply && !transfer_->reply->isFinished()) transfer_->reply->abort();
 }
 
-DownloadedPage PageFetch::WriteTo(platform::EventPump& events, const QString& path) {
-    QNetworkReply& reply = *transfer_->reply;
+void PageFetch::whenEnded(std::function<void()> ended) {
+    QObject::connect(transfer_->reply.get(), &QNetworkReply::finished, std::move(ended));
+}
+
+const QByteArray& PageFetch::Body(platform::EventPump& events, DownloadedPage* source) {
+    Transfer& t = *transfer_;
+    QNetworkReply& reply = *t.reply;
     // A silent server is cut off by the transfer limit; one that trickles
     // bytes for ever by the overall limit.
-    const long long deadline = events.steadyMilliseconds() + kPageFetchLimitMs - transfer_->age.elapsed();
+    const long long deadline = events.steadyMilliseconds() + kPageFetchLimitMs - t.age.elapsed();
     while (!reply.isFinished()) {
         if (events.steadyMilliseconds() >= deadline) {
             reply.abort();
-            throw Failure(QStringLiteral("The page %1 could not be fetched: it took longer than %2 seconds")
-                              .arg(address_)
-                              .arg(kPageFetchLimitMs / 1000));
+            t.failure = QStringLiteral("The page %1 could not be fetched: it took longer than %2 seconds")
+                            .arg(address_)
+                            .arg(kPageFetchLimitMs / 1000);
+            break;
         }
         events.waitForEvents(100);
     }
+    if (!t.source && t.failure.isEmpty()) {
+        if (!serverAnswered(reply)) {
+            t.failure = QStringLiteral("The page %1 could not be fetched: %2").arg(address_, reply.errorString());
+        } else {
+            // The fragment never travels to the server; a redirect without one
+            // of its own keeps the one asked for, as a browser does.
+            t.source = DownloadedPage{reply.url(), reply.rawHeader("Content-Type")};
+            if (!t.source->address.hasFragment() && t.asked.hasFragment())
+                t.source->address.setFragment(t.asked.fragment());
+            t.body = reply.readAll();
+        }
+    }
+    if (!t.failure.isEmpty()) throw Failure(t.failure);
+    if (source) *source = *t.source;
+    return t.body;
+}
 
-    if (!serverAnswered(reply))
-        throw Failure(QStringLiteral("The page %1 could not be fetched: %2").arg(address_, reply.errorString()));
-    // The fragment never travels to the server; a redirect without one of its
-    // own keeps the one asked for, as a browser does.
-    DownloadedPage page{reply.url(), reply.rawHeader("Content-Type")};
-    if (!page.address.hasFragment() && transfer_->asked.hasFragment())
-        page.address.setFragment(transfer_->asked.fragment());
-    const QByteArray body = reply.readAll();
+DownloadedPage PageFetch::WriteTo(platform::EventPump& events, const QString& path) {
+    DownloadedPage source;
+    const QByteArray& body = Body(events, &source);
     if (!body.isEmpty()) WriteTextFile(body, path);
-    return page;
+    return source;
 }
 
 DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path) {

@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace quendrel {
 
@@ -46,9 +48,13 @@ public:
     PageFetch(const PageFetch&) = delete;
     PageFetch& operator=(const PageFetch&) = delete;
 
+    // Called once from the event loop when the transfer has ended, however.
+    void whenEnded(std::function<void()> ended);
     // Waits, with window events handled, for the fetch to end (within the
-    // overall limit counted from its start), then writes the body to the path
-    // as DownloadPageToFile does, with the same failures.
+    // overall limit counted from its start); gives where the page came from
+    // and its body, or throws Failure as DownloadPageToFile does.
+    const QByteArray& Body(platform::EventPump& events, DownloadedPage* source = nullptr);
+    // Body, then the body written to the path as DownloadPageToFile does.
     DownloadedPage WriteTo(platform::EventPump& events, const QString& path);
 
 private:
@@ -56,7 +62,6 @@ private:
     QString address_;
     std::unique_ptr<Transfer> transfer_;
 };
-
 // The content type a copy is given to the engine with: the server's media
 // type and the charset it named ("text/html;charset=koi8-r"), so the charset
 // applies as it did live, before any the document names. "text/html" when the
