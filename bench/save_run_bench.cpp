@@ -563,13 +563,18 @@ void benchLookAhead(SaveRunner& tool, LocalHttpServer& server, const QString& ch
             // nothing ahead takes the latency for every page, so it is left out.
             for (const int ahead : far ? std::vector<int>{1, 4} : std::vector<int>{0, 4}) {
                 saveRun.SetLookAheadEntries(ahead);
+                const long long residentBefore = TreeMemorySampler::residentBytes(getpid());
                 memory.start();
                 const double perPage =
                     tool.run(method, pages, out, QStringLiteral("method %1, %2 pages, %3 ahead").arg(method).arg(name).arg(ahead))
                         .perPage(kAheadPages);
                 const double peak = memory.stop();
-                QString target = QStringLiteral("peak %1 MB").arg(peak, 0, 'f', 0);
-                if (far)
+                const double kept = (TreeMemorySampler::residentBytes(getpid()) - residentBefore) / 1048576.0;
+                QString target = QStringLiteral("peak %1 MB, %2%3 MB kept after the run")
+                                     .arg(peak, 0, 'f', 0)
+                                     .arg(kept >= 0 ? QStringLiteral("+") : QString())
+                                     .arg(kept, 0, 'f', 1);
+                if (far && ahead == quendrel::kLookAheadEntries)
                     target += QStringLiteral(", %1x chromium; target <= %2 s/page%3: %4")
                                   .arg(perPage / chromiumPerPage, 0, 'f', 2)
                                   .arg(targets[method - 1])

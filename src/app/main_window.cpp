@@ -99,6 +99,7 @@ void MainWindow::wireSaveRun() {
 
 void MainWindow::Unload() {
     unguarded([&] { saveRun_.RestoreDefaultPrinter(); });
+    rendering_.LookAhead({});  // the process ends at once: no capture started ahead outlives it
 }
 
 }  // namespace quendrel
