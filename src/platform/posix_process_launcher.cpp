@@ -163,4 +163,15 @@ std::optional<int> PosixProcessLauncher::exitCode(long long processId) {
     return code;
 }
 
+void PosixProcessLauncher::stop(long long processId) {
+    if (exitCode(processId)) return;  // ended by itself, now reaped
+    ::kill(static_cast<pid_t>(processId), SIGKILL);
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(static_cast<pid_t>(processId), &status, 0);
+    } while (result < 0 && errno == EINTR);
+    ended_[processId] = 128 + SIGKILL;
+}
+
 }  // namespace quendrel::platform

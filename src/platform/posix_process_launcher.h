@@ -26,6 +26,7 @@ class PosixProcessLauncher : public ProcessLauncher {
 public:
     long long start(const QStringList& argv) override;
     std::optional<int> exitCode(long long processId) override;
+    void stop(long long processId) override;
 
 private:
     std::map<long long, int> ended_;  // reaped children, asked about again

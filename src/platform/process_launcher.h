@@ -27,6 +27,9 @@ public:
     virtual long long start(const QStringList& argv) = 0;
     // The exit code once the process has ended (reaping it); nothing while it runs.
     virtual std::optional<int> exitCode(long long processId) = 0;
+    // Ends a process that is still running and reaps it; a process that has
+    // ended already is only reaped.
+    virtual void stop(long long processId) = 0;
 };
 
 }  // namespace quendrel::platform

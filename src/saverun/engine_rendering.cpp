@@ -19,13 +19,16 @@ EngineRendering::EngineRendering(platform::Platform& platform, QWidget* browserH
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
     capturePath_ = capturePath;
     captureAddress_ = address;
-    const SnapshotPlatform snapshots{platform_.desktop, platform_.processes, platform_.events};
     const std::unique_ptr<AheadWork> work = ahead_.Take({address, 1});
     if (auto* ahead = dynamic_cast<AheadCapture*>(work.get())) {
         ahead->FinishInto(&progress_, entryCount_(), capturePath);
         return;
     }
-    quendrel::CaptureSnapshot(snapshots, &progress_, entryCount_(), address, capturePath);
+    quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath);
+}
+
+SnapshotPlatform EngineRendering::snapshots() const {
+    return {platform_.desktop, platform_.processes, platform_.events};
 }
 
 void EngineRendering::LoadPicture(const QString& capturePath) {
@@ -57,8 +60,7 @@ void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
     ahead_.Plan(coming, [this](const AheadEntry& entry) -> std::unique_ptr<AheadWork> {
         switch (entry.method) {
         case 1: {
-            auto capture = std::make_unique<AheadCapture>(
-                SnapshotPlatform{platform_.desktop, platform_.processes, platform_.events}, entry.address);
+            auto capture = std::make_unique<AheadCapture>(snapshots(), entry.address);
             if (capture->prepared()) return capture;
             return nullptr;
         }

@@ -39,6 +39,8 @@ public:
     void LookAhead(const QList<AheadEntry>& coming) override;
 
 private:
+    SnapshotPlatform snapshots() const;
+
     // The last download, so its page file is loaded as the page it came from.
     struct DownloadedCopy {
         QString path;

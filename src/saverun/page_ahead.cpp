@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <utility>
-#include <signal.h>
-#include <sys/wait.h>
 
 namespace quendrel {
 
@@ -52,10 +50,7 @@ AheadCapture::~AheadCapture() { end(); }
 
 void AheadCapture::end() {
     if (processId_ <= 0) return;
-    const long long processId = std::exchange(processId_, 0);
-    if (platform_.processes.exitCode(processId)) return;  // ended by itself, now reaped
-    ::kill(static_cast<pid_t>(processId), SIGKILL);
-    (void)::waitpid(static_cast<pid_t>(processId), nullptr, 0);
+    platform_.processes.stop(std::exchange(processId_, 0));
 }
 
 void AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {

@@ -127,6 +127,8 @@ public:
     std::function<void(const QStringList&)> onStart;
     long long start(const QStringList& argv) override;
     std::optional<int> exitCode(long long processId) override;
+    void stop(long long processId) override { stopped.push_back(processId); }
+    std::vector<long long> stopped;
 };
 
 // The progress bar, keeping every text and value it was given.
