@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kAskWhileBusyMs = 50;
 constexpr int kAskWhileScrollingMs = 30;
+// One walk as soon as the load has ended, one more over the quiet page when
+// the document changed after the first began.
+constexpr int kMostWalks = 2;
 
 const QString kWatcherName = QStringLiteral("quendrel-settle-watcher");
 const QString kReporterName = QStringLiteral("quendrel-settle-reporter");
@@ -70,9 +73,9 @@ const char kReporterScript[] = R"((function () {
 // and answers how long the page has been quiet.
 const char kWatcherScript[] = R"((function () {
   if (window.__quendrelSettle) return;
-  var last = performance.now(), busy = 0, decoding = 0, walking = false, walked = false;
+  var last = performance.now(), busy = 0, decoding = 0, walking = false, walked = false, changedSinceWalk = false;
   var loading = new Set(), decodeAsked = new WeakSet();
-  function touch() { last = performance.now(); }
+  function touch() { last = performance.now(); changedSinceWalk = true; }
   function hasArea(e) { var r = e.getBoundingClientRect(); return r.width > 0 && r.height > 0; }
   function loads(e) {
     if (e.localName === 'script') return !!e.src && (!e.type || /javascript|module|ecmascript/i.test(e.type));
@@ -131,8 +134,9 @@ const char kWatcherScript[] = R"((function () {
     setTimeout(once, 100);
   }
   function walk() {
-    if (walking || walked) return;
+    if (walking) return;
     walking = true;
+    changedSinceWalk = false;
     var y = 0;
     scrollTop(0);
     (function step() {
@@ -155,7 +159,7 @@ const char kWatcherScript[] = R"((function () {
     state: function () {
       var fonts = document.fonts && document.fonts.status === 'loading' ? 1 : 0;
       var pending = busy + pendingElements() + pendingImages() + decoding + fonts;
-      return [performance.now() - last, pending, walked];
+      return [performance.now() - last, pending, walked && !walking, changedSinceWalk];
     }
   };
 })();)";
@@ -195,7 +199,15 @@ PageSettle::PageSettle(QWebEnginePage& page, int quietMs, int limitMs, QObject* 
 
 void PageSettle::start() {
     limit_.start(limitMs_);
+    walk();
     ask();
+}
+
+void PageSettle::walk() {
+    if (!page_) return;
+    ++walks_;
+    phase_ = Phase::Scrolling;
+    page_->runJavaScript(QString::fromLatin1(kWalkScript), QWebEngineScript::ApplicationWorld);
 }
 
 void PageSettle::ask() {
@@ -219,36 +231,31 @@ void PageSettle::onAnswer(const QVariant& answer) {
     if (done_) return;
     const QVariantList state = answer.toList();
     // A document without the watcher (an engine's error page) has nothing to wait for.
-    if (state.size() != 3) {
+    if (state.size() != 4) {
         finish(false);
         return;
     }
     const int quietFor = static_cast<int>(state[0].toDouble());
     const bool quiet = state[1].toInt() == 0 && quietFor >= quietMs_;
     const bool walked = state[2].toBool();
-    switch (phase_) {
-    case Phase::Quieting:
-        if (quiet) {
-            phase_ = Phase::Scrolling;
-            page_->runJavaScript(QString::fromLatin1(kWalkScript), QWebEngineScript::ApplicationWorld);
-            ask();
+    const bool changedSinceWalk = state[3].toBool();
+    if (phase_ == Phase::Scrolling) {
+        if (!walked) {
+            next_.start(kAskWhileScrollingMs);
             return;
         }
-        break;
-    case Phase::Scrolling:
-        if (walked) {
-            phase_ = Phase::Requieting;
-            ask();
-            return;
-        }
-        next_.start(kAskWhileScrollingMs);
-        return;
-    case Phase::Requieting:
-        if (quiet) {
+        phase_ = Phase::Quieting;
+    }
+    if (quiet) {
+        // The first walk ran while the page was still at work; what it has
+        // added since is walked through once the page is quiet.
+        if (!changedSinceWalk || walks_ >= kMostWalks) {
             finish(false);
             return;
         }
-        break;
+        walk();
+        next_.start(kAskWhileScrollingMs);
+        return;
     }
     // Asked again when the quiet period would be over, or soon while
     // something is still under way.

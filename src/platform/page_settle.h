@@ -29,14 +29,17 @@ inline constexpr int kPageTimerHorizonMs = 5'000;
 void PrepareForSettling(QWebEnginePage& page);
 
 // One settle of the page's current document:
-//  1. wait until the page is quiet: no change to its document for the quiet
+//  1. scroll through the whole page once, a screen at a time, then back to the
+//     top, so that lazy images and content waiting to be seen load;
+//  2. wait until the page is quiet: no change to its document for the quiet
 //     period, no request, script, style, frame, font or image of it loading,
 //     no image still decoding and no timer of it due within the horizon;
-//  2. scroll through the whole page once, a screen at a time, then back to the
-//     top, so that lazy images and content waiting to be seen load;
-//  3. wait until the page is quiet again.
-// Ends after the settle limit however far it got, also when the page's script
-// never yields. Ends at most once; settled() tells it.
+//  3. when the document changed after the walk began, walk through it once
+//     more and wait until it is quiet again.
+// The quiet period runs from the page's last change, so the walk of a page
+// that is quiet after its load costs nothing on top of it. Ends after the
+// settle limit however far it got, also when the page's script never yields.
+// Ends at most once; settled() tells it.
 class PageSettle : public QObject {
     Q_OBJECT
 public:
@@ -52,8 +55,9 @@ signals:
     void settled(bool reachedLimit);
 
 private:
-    enum class Phase { Quieting, Scrolling, Requieting };
+    enum class Phase { Scrolling, Quieting };
 
+    void walk();
     void ask();
     void onAnswer(const QVariant& answer);
     void finish(bool reachedLimit);
@@ -61,7 +65,8 @@ private:
     QPointer<QWebEnginePage> page_;
     int quietMs_;
     int limitMs_;
-    Phase phase_ = Phase::Quieting;
+    Phase phase_ = Phase::Scrolling;
+    int walks_ = 0;
     bool asking_ = false;
     bool done_ = false;
     bool reachedLimit_ = false;

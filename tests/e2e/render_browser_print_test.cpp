@@ -162,6 +162,12 @@ TEST_F(BrowserPrintTest, ContentThatArrivesAfterTheLoadIsInThePdf) {
                   ".observe(document.getElementById('foot'));",
                   farDown),
          "Seen at the bottom, visible"},
+        {"seen at the bottom once it arrived",
+         latePage("setTimeout(function(){document.getElementById('out').insertAdjacentHTML('afterend',"
+                  "\"<div style='height:6000px'></div><div id='late'>late</div>\");"
+                  "new IntersectionObserver(function(es){if(es[0].isIntersecting)add('Seen after it arrived');})"
+                  ".observe(document.getElementById('late'));}, 1000);"),
+         "Seen after it arrived"},
         {"animation frames",
          latePage("var n=0;function f(){if(++n<5)requestAnimationFrame(f);else add('Five frames drawn');}"
                   "requestAnimationFrame(f);"),
