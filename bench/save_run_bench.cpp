@@ -538,6 +538,14 @@ Timed timeChromium(const QString& chromium, const std::vector<QUrl>& pages, cons
 // site (each answered after 1.5 s) and twenty local ones, every method, beside
 // Chromium's command line over the same pages; local runs also with nothing
 // prepared ahead, as a run went before; peak memory of the whole process tree.
+// The methods to measure: all, or those QUENDREL_BENCH_METHODS names ("2 3").
+std::vector<int> benchMethods() {
+    std::vector<int> methods;
+    for (const QString& name : qEnvironmentVariable("QUENDREL_BENCH_METHODS", QStringLiteral("1 2 3")).split(u' ', Qt::SkipEmptyParts))
+        if (const int method = name.toInt(); method >= 1 && method <= 3) methods.push_back(method);
+    return methods;
+}
+
 void benchLookAhead(SaveRunner& tool, LocalHttpServer& server, const QString& chromium, const QString& work) {
     std::vector<QUrl> distant, local;
     for (int i = 0; i < kAheadPages; ++i) {
@@ -558,10 +566,15 @@ void benchLookAhead(SaveRunner& tool, LocalHttpServer& server, const QString& ch
         std::printf("look-ahead, %d %s pages%s, wall seconds per page\n", kAheadPages, name,
                     far ? " (each answered after 1.5 s)" : "");
         printLine("chromium --headless --print-to-pdf", chromiumPerPage, QStringLiteral("(one process per page)"));
-        for (int method = 1; method <= 3; ++method) {
+        for (const int method : benchMethods()) {
             // Local runs also as before, with nothing ahead; a distant run with
             // nothing ahead takes the latency for every page, so it is left out.
-            for (const int ahead : far ? std::vector<int>{1, 4} : std::vector<int>{0, 4}) {
+            // Further look-aheads to compare can be named for distant pages.
+            std::vector<int> aheads = far ? std::vector<int>{1, 4} : std::vector<int>{0, 4};
+            if (far)
+                for (const QString& k : qEnvironmentVariable("QUENDREL_BENCH_AHEAD").split(u' ', Qt::SkipEmptyParts))
+                    aheads.push_back(k.toInt());
+            for (const int ahead : aheads) {
                 saveRun.SetLookAheadEntries(ahead);
                 const long long residentBefore = TreeMemorySampler::residentBytes(getpid());
                 memory.start();
@@ -588,6 +601,44 @@ void benchLookAhead(SaveRunner& tool, LocalHttpServer& server, const QString& ch
     if (tool.cups.defaultPrinterDeviceName() == QStringLiteral("Marrowby PDF Writer"))
         fail(QStringLiteral("the PDF printer stayed the default printer after the runs"));
     saveRun.SetLookAheadEntries(quendrel::kLookAheadEntries);
+}
+
+// What a long run keeps: the memory of the process and all it started, taken
+// after a short run has brought the web engine up and again after a run of
+// many local entries, each time once the run's window has been idle a moment.
+void benchMemoryRun(SaveRunner& tool, LocalHttpServer& server, const QString& work, int entries) {
+    std::vector<QUrl> pages;
+    for (int i = 0; i < entries; ++i) {
+        const QString path = QStringLiteral("/long-%1.html").arg(i + 1);
+        server.serve(path, HttpResponse::html(documentationPage(i % kPages)));
+        pages.emplace_back(server.url(path));
+    }
+    const std::vector<QUrl> warmUp(pages.begin(), pages.begin() + std::min(entries, kAheadPages));
+    const QString out = work + QStringLiteral("/long-out");
+    auto settledBytes = [] {
+        QEventLoop idle;
+        QTimer::singleShot(2000, &idle, &QEventLoop::quit);
+        idle.exec();
+        return TreeMemorySampler::residentBytes(getpid());
+    };
+    std::printf("long run, %d local entries, memory of the process tree (K = %d)\n", entries,
+                quendrel::kLookAheadEntries);
+    for (const int method : benchMethods()) {
+        tool.run(method, warmUp, out, QStringLiteral("method %1, warm-up").arg(method));
+        const long long before = settledBytes();
+        TreeMemorySampler peak;
+        peak.start();
+        const double perPage = tool.run(method, pages, out, QStringLiteral("method %1, long run").arg(method)).perPage(entries);
+        const double peakMb = peak.stop();
+        const double kept = (settledBytes() - before) / 1048576.0;
+        printLine(qPrintable(QStringLiteral("method %1").arg(method)), perPage,
+                  QStringLiteral("before %1 MB, peak %2 MB, %3%4 MB kept after the run; target: a few MB: %5")
+                      .arg(before / 1048576.0, 0, 'f', 0)
+                      .arg(peakMb, 0, 'f', 0)
+                      .arg(kept >= 0 ? QStringLiteral("+") : QString())
+                      .arg(kept, 0, 'f', 1)
+                      .arg(verdict(kept <= 10)));
+    }
 }
 
 }  // namespace
@@ -637,6 +688,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString out = work.path() + QStringLiteral("/out");
+    if (const QStringList memoryRun = QCoreApplication::arguments().filter(QStringLiteral("--long-run="));
+        !memoryRun.isEmpty()) {
+        benchMemoryRun(tool, server, work.path(), memoryRun.front().section(u'=', 1).toInt());
+        return failures.empty() ? 0 : 1;
+    }
     if (QCoreApplication::arguments().contains(QStringLiteral("--look-ahead-only"))) {
         benchLookAhead(tool, server, chromium, work.path());
         return failures.empty() ? 0 : 1;
