@@ -8,7 +8,13 @@
 
 namespace quendrel::platform {
 
-void QtEventPump::processEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtEventPump::processEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Objects given up for later deletion while a run is under way would
+    // otherwise wait for the run's handler to return: the widgets of every
+    // page a long run has printed would pile up until then.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 void QtEventPump::waitForEvents(int milliseconds) {
     // Sleeps in the event loop until something arrives or the time is up, so a
