@@ -295,6 +295,17 @@ private:
 
 // The resident memory of this process and every process below it (the
 // engine's helpers and renderers, capture programs), sampled while a run goes.
+// Calls visit for the process and for each process under it.
+void forEachInTree(int pid, const std::function<void(int)>& visit) {
+    visit(pid);
+    for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
+        if (!children.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& child : children.readAll().simplified().split(' '))
+            if (!child.isEmpty()) forEachInTree(child.toInt(), visit);
+    }
+}
+
 class TreeMemorySampler {
 public:
     void start() {
@@ -313,28 +324,22 @@ public:
         if (thread_.joinable()) thread_.join();
         return peak_ / 1048576.0;
     }
+    // The resident memory of the process and of every process under it.
     static long long residentBytes(int pid) {
-        QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
         long long bytes = 0;
-        if (statm.open(QIODevice::ReadOnly)) bytes = statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
-        for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
-            if (!children.open(QIODevice::ReadOnly)) continue;
-            for (const QByteArray& child : children.readAll().simplified().split(' '))
-                if (!child.isEmpty()) bytes += residentBytes(child.toInt());
-        }
+        forEachInTree(pid, [&bytes](int member) { bytes += residentBytesOf(member); });
         return bytes;
     }
     // How many processes the tree holds, this one included.
     static int processCount(int pid) {
-        int count = 1;
-        for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(pid).arg(task));
-            if (!children.open(QIODevice::ReadOnly)) continue;
-            for (const QByteArray& child : children.readAll().simplified().split(' '))
-                if (!child.isEmpty()) count += processCount(child.toInt());
-        }
+        int count = 0;
+        forEachInTree(pid, [&count](int) { ++count; });
         return count;
+    }
+    static long long residentBytesOf(int pid) {
+        QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
+        if (!statm.open(QIODevice::ReadOnly)) return 0;
+        return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
     }
 
 private:
@@ -636,10 +641,7 @@ void benchMemoryRun(SaveRunner& tool, LocalHttpServer& server, const QString& wo
         QEventLoop idle;
         QTimer::singleShot(2000, &idle, &QEventLoop::quit);
         idle.exec();
-        QFile statm(QStringLiteral("/proc/self/statm"));
-        const long long self =
-            statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE) : 0;
-        return Memory{self / 1048576.0, TreeMemorySampler::residentBytes(getpid()) / 1048576.0,
+        return Memory{TreeMemorySampler::residentBytesOf(getpid()) / 1048576.0, TreeMemorySampler::residentBytes(getpid()) / 1048576.0,
                       TreeMemorySampler::processCount(getpid())};
     };
     std::printf("long run, %d local entries, memory of the process and of its tree (K = %d)\n", entries,
