@@ -171,6 +171,13 @@ QByteArray changingPage(int number) {
 
 // ---- measuring -----------------------------------------------------------
 
+// Runs the event loop with nothing to do for a while, as an open window idles.
+void idleFor(int milliseconds) {
+    QEventLoop idle;
+    QTimer::singleShot(milliseconds, &idle, &QEventLoop::quit);
+    idle.exec();
+}
+
 double cpuSecondsOfThisProcess() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -638,11 +645,9 @@ void benchMemoryRun(SaveRunner& tool, LocalHttpServer& server, const QString& wo
         int processes = 0;
     };
     auto settled = [] {
-        QEventLoop idle;
-        QTimer::singleShot(2000, &idle, &QEventLoop::quit);
-        idle.exec();
-        return Memory{TreeMemorySampler::residentBytesOf(getpid()) / 1048576.0, TreeMemorySampler::residentBytes(getpid()) / 1048576.0,
-                      TreeMemorySampler::processCount(getpid())};
+        idleFor(2000);
+        return Memory{TreeMemorySampler::residentBytesOf(getpid()) / 1048576.0,
+                      TreeMemorySampler::residentBytes(getpid()) / 1048576.0, TreeMemorySampler::processCount(getpid())};
     };
     std::printf("long run, %d local entries, memory of the process and of its tree (K = %d)\n", entries,
                 quendrel::kLookAheadEntries);
@@ -793,11 +798,7 @@ int main(int argc, char** argv) {
     constexpr int kIdleMs = 2000;
     const double idleCpuFrom = cpuSecondsOfThisProcess();
     const double idleCupsdFrom = cupsdCpuSeconds();
-    {
-        QEventLoop idle;
-        QTimer::singleShot(kIdleMs, &idle, &QEventLoop::quit);
-        idle.exec();
-    }
+    idleFor(kIdleMs);
     const double idleCpu = cpuSecondsOfThisProcess() - idleCpuFrom;
     const double idleCupsd = idleCupsdFrom < 0 ? -1 : cupsdCpuSeconds() - idleCupsdFrom;
     constexpr int kQuestions = 20;
