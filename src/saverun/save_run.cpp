@@ -94,8 +94,8 @@ int SaveRun::SelectedMethod() const {
 }
 
 void SaveRun::LookAhead(int position, int count) {
-    QList<AheadEntry> coming;
     if (lookAhead_ <= 0) return;  // nothing is prepared: each entry is done in its own turn
+    QList<AheadEntry> coming;
     const int method = SelectedMethod();
     const int last = std::min(count, p_.entries.count());  // the list may be shorter, never longer
     for (int next = position; next <= last && next <= position + lookAhead_; ++next)
