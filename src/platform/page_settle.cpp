@@ -1,9 +1,8 @@
 #include "page_settle.h"
 
-#include <QVariant>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
+#include "browser_tab.h"
+
+#include <QJsonArray>
 #include <algorithm>
 
 namespace quendrel::platform {
@@ -16,8 +15,6 @@ constexpr int kAskWhileScrollingMs = 30;
 // the document changed after the first began.
 constexpr int kMostWalks = 2;
 
-const QString kWatcherName = QStringLiteral("quendrel-settle-watcher");
-const QString kReporterName = QStringLiteral("quendrel-settle-reporter");
 
 // In the page's own world: the page's fetches, XHRs and short timers are
 // work in progress that no document change shows. Each one tells its start
@@ -168,29 +165,14 @@ const char kStateScript[] = "window.__quendrelSettle ? window.__quendrelSettle.s
 const char kWalkScript[] = "window.__quendrelSettle && window.__quendrelSettle.walk()";
 const char kTopScript[] = "window.__quendrelSettle && window.__quendrelSettle.top()";
 
-QWebEngineScript documentScript(const QString& name, const QString& source, quint32 world) {
-    QWebEngineScript script;
-    script.setName(name);
-    script.setSourceCode(source);
-    script.setWorldId(world);
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setRunsOnSubFrames(false);
-    return script;
-}
-
 }  // namespace
 
-void PrepareForSettling(QWebEnginePage& page) {
-    QWebEngineScriptCollection& scripts = page.scripts();
-    if (!scripts.find(kWatcherName).isEmpty()) return;
-    scripts.insert(documentScript(kReporterName, QString::fromLatin1(kReporterScript).arg(kPageTimerHorizonMs),
-                                  QWebEngineScript::MainWorld));
-    scripts.insert(
-        documentScript(kWatcherName, QString::fromLatin1(kWatcherScript), QWebEngineScript::ApplicationWorld));
+SettleScripts SettleScriptSources() {
+    return {QString::fromLatin1(kReporterScript).arg(kPageTimerHorizonMs), QString::fromLatin1(kWatcherScript)};
 }
 
-PageSettle::PageSettle(QWebEnginePage& page, int quietMs, int limitMs, QObject* parent)
-    : QObject(parent), page_(&page), quietMs_(quietMs), limitMs_(limitMs) {
+PageSettle::PageSettle(BrowserTab& tab, int quietMs, int limitMs, QObject* parent)
+    : QObject(parent), tab_(tab), quietMs_(quietMs), limitMs_(limitMs) {
     next_.setSingleShot(true);
     limit_.setSingleShot(true);
     connect(&next_, &QTimer::timeout, this, &PageSettle::ask);
@@ -204,39 +186,40 @@ void PageSettle::start() {
 }
 
 void PageSettle::walk() {
-    if (!page_) return;
     ++walks_;
     phase_ = Phase::Scrolling;
-    page_->runJavaScript(QString::fromLatin1(kWalkScript), QWebEngineScript::ApplicationWorld);
+    tab_.evaluate(QString::fromLatin1(kWalkScript), [](bool, const QJsonValue&) {});
 }
 
 void PageSettle::ask() {
     if (done_ || asking_) return;
-    if (!page_) {
-        finish(false);
-        return;
-    }
     // A page whose script never yields never answers: only the limit ends
     // the settle then, and no second question piles up behind the first.
     asking_ = true;
     QPointer<PageSettle> self(this);
-    page_->runJavaScript(QString::fromLatin1(kStateScript), QWebEngineScript::ApplicationWorld,
-                         [self](const QVariant& answer) {
-                             if (self) self->onAnswer(answer);
-                         });
+    tab_.evaluate(QString::fromLatin1(kStateScript), [self](bool answered, const QJsonValue& answer) {
+        if (self) self->onAnswer(answered, answer);
+    });
 }
 
-void PageSettle::onAnswer(const QVariant& answer) {
+void PageSettle::onAnswer(bool answered, const QJsonValue& answer) {
     asking_ = false;
     if (done_) return;
-    const QVariantList state = answer.toList();
-    // A document without the watcher (an engine's error page) has nothing to wait for.
+    // A page whose script holds the renderer answers nothing: only the limit
+    // ends the settle then. Asking again at once would pile questions up.
+    if (!answered && !tab_.crashed()) {
+        next_.start(kAskWhileBusyMs);
+        return;
+    }
+    const QJsonArray state = answer.toArray();
+    // A document without the watcher (an engine's error page) or a renderer
+    // that is gone has nothing to wait for.
     if (state.size() != 4) {
         finish(false);
         return;
     }
     const int quietFor = static_cast<int>(state[0].toDouble());
-    const bool quiet = state[1].toInt() == 0 && quietFor >= quietMs_;
+    const bool quiet = state[1].toDouble() == 0 && quietFor >= quietMs_;
     const bool walked = state[2].toBool();
     const bool changedSinceWalk = state[3].toBool();
     if (phase_ == Phase::Scrolling) {
@@ -259,7 +242,7 @@ void PageSettle::onAnswer(const QVariant& answer) {
     }
     // Asked again when the quiet period would be over, or soon while
     // something is still under way.
-    next_.start(state[1].toInt() > 0 ? kAskWhileBusyMs : std::max(10, quietMs_ - quietFor));
+    next_.start(state[1].toDouble() > 0 ? kAskWhileBusyMs : std::max(10, quietMs_ - quietFor));
 }
 
 void PageSettle::finish(bool reachedLimit) {
@@ -269,8 +252,7 @@ void PageSettle::finish(bool reachedLimit) {
     next_.stop();
     limit_.stop();
     // A settle cut short may have left the page scrolled down.
-    if (reachedLimit && page_)
-        page_->runJavaScript(QString::fromLatin1(kTopScript), QWebEngineScript::ApplicationWorld);
+    if (reachedLimit) tab_.evaluate(QString::fromLatin1(kTopScript), [](bool, const QJsonValue&) {});
     emit settled(reachedLimit);
 }
 

@@ -3,18 +3,20 @@
 // inserted and fetched what they meant to, its fonts and images are ready, and
 // content that waits to be scrolled into view has been shown once.
 //
-// Used the same way by the hidden browser of a save run (which waits with
-// EventPump::waitForEvents) and by the capture program (which runs its event
-// loop): PrepareForSettling once per page, then a PageSettle per load, started
-// when the load has finished. Everything is driven by timers and script
-// answers; nothing spins.
+// Used the same way by the hidden browser of a save run and by the capture
+// program: every tab has the scripts of SettleScriptSources in place before
+// each of its documents is made, and a PageSettle runs per load, started when
+// the load has finished. Everything is driven by timers and script answers;
+// nothing spins.
+#include <QJsonValue>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 
-class QWebEnginePage;
-
 namespace quendrel::platform {
+
+class BrowserTab;
 
 // No change to the document and nothing of the page in flight for this long:
 // the page is quiet.
@@ -24,9 +26,14 @@ inline constexpr int kPageSettleLimitMs = 10'000;
 // A timer the page sets for at most this long holds the page until it has run.
 inline constexpr int kPageTimerHorizonMs = 5'000;
 
-// Installs the scripts that follow the page's activity from the moment each
-// of its documents is created. Call once, before the first load.
-void PrepareForSettling(QWebEnginePage& page);
+// The scripts that follow the page's activity from the moment each of its
+// documents is made: one in the page's own world (it sees the page's
+// fetches and timers start and end), one in the tab's own world.
+struct SettleScripts {
+    QString pageWorld;
+    QString ownWorld;
+};
+SettleScripts SettleScriptSources();
 
 // One settle of the page's current document:
 //  1. scroll through the whole page once, a screen at a time, then back to the
@@ -43,7 +50,7 @@ void PrepareForSettling(QWebEnginePage& page);
 class PageSettle : public QObject {
     Q_OBJECT
 public:
-    explicit PageSettle(QWebEnginePage& page, int quietMs = kPageQuietMs, int limitMs = kPageSettleLimitMs,
+    explicit PageSettle(BrowserTab& tab, int quietMs = kPageQuietMs, int limitMs = kPageSettleLimitMs,
                         QObject* parent = nullptr);
 
     void start();
@@ -59,10 +66,10 @@ private:
 
     void walk();
     void ask();
-    void onAnswer(const QVariant& answer);
+    void onAnswer(bool answered, const QJsonValue& answer);
     void finish(bool reachedLimit);
 
-    QPointer<QWebEnginePage> page_;
+    BrowserTab& tab_;
     int quietMs_;
     int limitMs_;
     Phase phase_ = Phase::Scrolling;

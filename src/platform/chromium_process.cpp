@@ -1,0 +1,201 @@
+#include "chromium_process.h"
+
+#include "failure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QtGlobal>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quendrel::platform {
+
+namespace {
+
+// How long the engine gets to end by itself once its pipe has closed.
+constexpr int kEndGraceMs = 3000;
+constexpr char kFolderPrefix[] = "browser-";
+
+QString runnable(const QString& name) {
+    if (name.contains(u'/')) return QFileInfo(name).isExecutable() ? name : QString();
+    return QStandardPaths::findExecutable(name);
+}
+
+// Folders of engines whose program was ended before it could remove them.
+void removeAbandonedFolders(const QDir& base) {
+    for (const QString& name : base.entryList({QString::fromLatin1(kFolderPrefix) + u'*'}, QDir::Dirs)) {
+        const pid_t owner = name.section(u'-', 1, 1).toInt();
+        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) QDir(base.filePath(name)).removeRecursively();
+    }
+}
+
+QString makePrivateFolder() {
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache)) cache = QDir::homePath() + QStringLiteral("/.cache");
+    const QString base = cache + QStringLiteral("/quendrel");
+    if (!QDir().mkpath(base))
+        throw Failure(QStringLiteral("The web engine cannot start: the folder %1 cannot be made.").arg(base));
+    QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    removeAbandonedFolders(QDir(base));
+    QByteArray pattern =
+        QFile::encodeName(base + u'/' + QString::fromLatin1(kFolderPrefix) + QString::number(::getpid()) + u'-') +
+        "XXXXXX";
+    if (!::mkdtemp(pattern.data()))  // mode 0700
+        throw Failure(QStringLiteral("The web engine cannot start: no private folder in %1 (%2).")
+                          .arg(base, QString::fromLocal8Bit(std::strerror(errno))));
+    return QFile::decodeName(pattern);
+}
+
+QStringList engineArguments(const QString& program, const QString& folder, const ChromiumOptions& options) {
+    QStringList arguments{
+        program,
+        QStringLiteral("--headless"),
+        QStringLiteral("--remote-debugging-pipe"),
+        QStringLiteral("--user-data-dir=") + folder + QStringLiteral("/profile"),
+        QStringLiteral("--window-size=%1,%2").arg(options.width).arg(options.height),
+        QStringLiteral("--hide-scrollbars"),
+        QStringLiteral("--mute-audio"),
+        // Nothing of the engine's own reaches the network or waits for a person.
+        QStringLiteral("--no-first-run"),
+        QStringLiteral("--no-default-browser-check"),
+        QStringLiteral("--disable-background-networking"),
+        QStringLiteral("--disable-component-update"),
+        QStringLiteral("--disable-sync"),
+        QStringLiteral("--disable-extensions"),
+        QStringLiteral("--disable-default-apps"),
+        QStringLiteral("--disable-breakpad"),
+        QStringLiteral("--no-pings"),
+        QStringLiteral("--deny-permission-prompts"),
+        QStringLiteral("--password-store=basic"),
+        QStringLiteral("--use-mock-keychain"),
+        QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,AutofillServerCommunication"),
+    };
+    if (::geteuid() == 0) {
+        static bool said = false;
+        if (!std::exchange(said, true))
+            std::fputs("Running as root: the web engine's renderer sandbox is turned off.\n", stderr);
+        arguments << QStringLiteral("--no-sandbox");
+    }
+    arguments << QStringLiteral("about:blank");
+    return arguments;
+}
+
+int openOrNull(const QByteArray& path, int flags) {
+    const int fd = ::open(path.constData(), flags | O_CLOEXEC, 0600);
+    return fd >= 0 ? fd : ::open("/dev/null", O_RDWR | O_CLOEXEC);
+}
+
+// Runs in the forked child: only async-signal-safe calls from here on.
+[[noreturn]] void execEngine(const char* path, char* const* argv, int socket, int input, int errors, pid_t parent) {
+    ::setpgid(0, 0);
+    // The engine ends with the program that started it, however that ends.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::dup2(input, 0);
+    ::dup2(input, 1);
+    ::dup2(errors, 2);
+    ::dup2(socket, 3);
+    ::dup2(socket, 4);
+    ::execv(path, argv);
+    ::_exit(127);
+}
+
+bool waitForEnd(pid_t pid, int milliseconds) {
+    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (handle >= 0) {
+        pollfd ready{handle, POLLIN, 0};
+        while (::poll(&ready, 1, milliseconds) < 0 && errno == EINTR) {
+        }
+        ::close(handle);
+    }
+    int status = 0;
+    return ::waitpid(pid, &status, WNOHANG) == pid;
+}
+
+}  // namespace
+
+QString FindChromium() {
+    if (const QString chosen = qEnvironmentVariable("QUENDREL_CHROMIUM"); !chosen.isEmpty()) return runnable(chosen);
+    for (const char* name : {"chromium", "chromium-browser"})
+        if (const QString found = runnable(QString::fromLatin1(name)); !found.isEmpty()) return found;
+    return {};
+}
+
+std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& options) {
+    const QString program = FindChromium();
+    if (program.isEmpty())
+        throw Failure(QStringLiteral("The web engine Chromium is not installed. Install the package \"%1\" "
+                                     "(sudo apt-get install %1).")
+                          .arg(QString::fromLatin1(kChromiumPackage)));
+    const QString folder = makePrivateFolder();
+
+    QList<QByteArray> encoded;
+    for (const QString& argument : engineArguments(program, folder, options)) encoded << QFile::encodeName(argument);
+    std::vector<char*> argv;
+    for (QByteArray& argument : encoded) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    int sockets[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
+        QDir(folder).removeRecursively();
+        throw Failure(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    const int input = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const int errors = openOrNull(QFile::encodeName(folder + QStringLiteral("/stderr.log")), O_WRONLY | O_CREAT | O_TRUNC);
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) execEngine(argv[0], argv.data(), sockets[1], input, errors, parent);
+    const int forkError = errno;
+    ::close(sockets[1]);
+    ::close(input);
+    ::close(errors);
+    if (pid < 0) {
+        ::close(sockets[0]);
+        QDir(folder).removeRecursively();
+        throw Failure(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(forkError))));
+    }
+    return std::unique_ptr<ChromiumProcess>(new ChromiumProcess(pid, sockets[0], folder));
+}
+
+ChromiumProcess::ChromiumProcess(pid_t pid, int socket, QString folder)
+    : pid_(pid), channel_(socket), folder_(std::move(folder)) {}
+
+ChromiumProcess::~ChromiumProcess() {
+    // Its pipe closing ends the engine; one that lingers is ended with its
+    // whole process group.
+    channel_.close();
+    if (!waitForEnd(pid_, kEndGraceMs)) {
+        ::kill(-pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    ::kill(-pid_, SIGKILL);  // helpers of the engine that outlived it
+    QDir(folder_).removeRecursively();
+}
+
+QString ChromiumProcess::lastWords() const {
+    QFile log(folder_ + QStringLiteral("/stderr.log"));
+    if (!log.open(QIODevice::ReadOnly)) return {};
+    const QByteArray tail = log.readAll().right(2000).trimmed();
+    return QString::fromLocal8Bit(tail);
+}
+
+}  // namespace quendrel::platform

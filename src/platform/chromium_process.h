@@ -1,0 +1,53 @@
+#pragma once
+// The system's Chromium, started headless for one run or one capture, driven
+// through a pipe, with a private profile that goes with it.
+#include "pipe_channel.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <sys/types.h>
+
+namespace quendrel::platform {
+
+// "chromium", then "chromium-browser", along PATH; QUENDREL_CHROMIUM names
+// another program in their place. Empty when there is none.
+QString FindChromium();
+
+// The package that brings the engine, for the messages that name it.
+inline constexpr char kChromiumPackage[] = "chromium";
+
+struct ChromiumOptions {
+    // The size of the window pages lay themselves out for.
+    int width = 1024;
+    int height = 768;
+};
+
+class ChromiumProcess {
+public:
+    // Starts the engine with a profile folder of its own (mode 0700, under
+    // the user's cache folder). As root the renderer sandbox cannot work: it
+    // is turned off, and that is said once on stderr. Throws Failure with a
+    // message that names the package when the engine is missing or cannot
+    // start.
+    static std::unique_ptr<ChromiumProcess> Start(const ChromiumOptions& options = {});
+    // Ends the engine (closing its pipe, then by signal if it lingers),
+    // reaps it and removes its profile folder.
+    ~ChromiumProcess();
+    ChromiumProcess(const ChromiumProcess&) = delete;
+    ChromiumProcess& operator=(const ChromiumProcess&) = delete;
+
+    DevToolsChannel& channel() { return channel_; }
+    pid_t pid() const { return pid_; }
+    // What the engine said on stderr before it failed, for a message.
+    QString lastWords() const;
+
+private:
+    ChromiumProcess(pid_t pid, int socket, QString folder);
+
+    pid_t pid_;
+    PipeChannel channel_;
+    QString folder_;
+};
+
+}  // namespace quendrel::platform

@@ -1,0 +1,54 @@
+#pragma once
+// The engine of a run (or of one capture): the system's Chromium, started
+// headless on first use and ended on request or with this object. Pages are
+// tabs of it (browser_tab.h). What no person can answer is refused for every
+// tab: downloads, and pop-ups and new windows, which are closed as they open.
+#include "chromium_process.h"
+#include "devtools_client.h"
+
+#include <QString>
+#include <memory>
+
+namespace quendrel::platform {
+
+class EventPump;
+
+class HeadlessBrowser {
+public:
+    explicit HeadlessBrowser(EventPump& events, ChromiumOptions options = {});
+    ~HeadlessBrowser();
+    HeadlessBrowser(const HeadlessBrowser&) = delete;
+    HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
+
+    // Starts the engine unless it runs; one that has ended (crashed, killed)
+    // is started afresh. Throws Failure with a message that names the
+    // package when it is missing or does not start.
+    void start();
+    // Ends the engine and removes its profile; the next start makes a new one.
+    void end();
+    bool isRunning() const { return client_ && client_->isOpen(); }
+
+    // Only while running.
+    DevToolsClient& client() { return *client_; }
+    EventPump& events() { return events_; }
+    // The engine that renders, as it names itself ("Chromium/156.0.8078.129").
+    QString version() const { return version_; }
+    // What pages are told the browser is: the engine's own words without
+    // "Headless", so sites serve the page they serve a person.
+    QString userAgent() const { return userAgent_; }
+    // Counts the starts: a tab belongs to the engine of one start.
+    int generation() const { return generation_; }
+
+private:
+    void refuseUnattendedWork();
+
+    EventPump& events_;
+    ChromiumOptions options_;
+    std::unique_ptr<ChromiumProcess> process_;
+    std::unique_ptr<DevToolsClient> client_;
+    QString version_;
+    QString userAgent_;
+    int generation_ = 0;
+};
+
+}  // namespace quendrel::platform
