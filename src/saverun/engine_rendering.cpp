@@ -7,21 +7,22 @@
 
 namespace quendrel {
 
-EngineRendering::EngineRendering(platform::Platform& platform, QWidget* browserHost,
-                                 QLabel* pictureHolder, ProgressDisplay& progress,
+EngineRendering::EngineRendering(platform::Platform& platform, QLabel* pictureHolder, ProgressDisplay& progress,
                                  std::function<int()> entryCount)
     : platform_(platform),
       progress_(progress),
       entryCount_(std::move(entryCount)),
-      browser_(browserHost, platform.events, platform.printers),
+      engine_(platform.events),
+      browser_(engine_, platform.printers),
       picture_(pictureHolder, platform.printers) {}
 
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
     capturePath_ = capturePath;
     captureAddress_ = address;
+    failure_.clear();
     const std::unique_ptr<AheadWork> work = ahead_.Take({address, 1});
     if (auto* ahead = dynamic_cast<AheadCapture*>(work.get())) {
-        ahead->FinishInto(&progress_, entryCount_(), capturePath);
+        failure_ = ahead->FinishInto(&progress_, entryCount_(), capturePath);
         return;
     }
     quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath);
@@ -36,13 +37,25 @@ void EngineRendering::LoadPicture(const QString& capturePath) {
 }
 
 int EngineRendering::LoadAndPrintPage(const QString& target) {
+    failure_.clear();
     const std::unique_ptr<AheadWork> work = ahead_.Take({target, 2});  // released when the entry is done
-    if (auto* ahead = dynamic_cast<AheadPage*>(work.get())) return ahead->PrintInto(target);
+    if (auto* ahead = dynamic_cast<AheadPage*>(work.get())) {
+        const int job = ahead->PrintInto(target);
+        failure_ = ahead->failure();
+        return job;
+    }
     const bool copy = copy_ && copy_->path == target;
-    if (const std::unique_ptr<AheadWork> ahead = std::move(copyAhead_); copy && ahead)
-        if (const std::optional<int> job = static_cast<AheadDownload&>(*ahead).PrintCopy(target, copy_->address))
+    if (const std::unique_ptr<AheadWork> ahead = std::move(copyAhead_); copy && ahead) {
+        auto& download = static_cast<AheadDownload&>(*ahead);
+        if (const std::optional<int> job = download.PrintCopy(target, copy_->address)) {
+            failure_ = download.failure();
             return *job;
-    if (!(copy ? browser_.LoadCopy(target, copy_->source) : browser_.LoadPage(target))) return 0;
+        }
+    }
+    if (!(copy ? browser_.LoadCopy(target, copy_->source) : browser_.LoadPage(target))) {
+        failure_ = browser_.failure();
+        return 0;
+    }
     return browser_.PrintLoadedPage(copy ? copy_->address : target);
 }
 
@@ -57,7 +70,23 @@ void EngineRendering::DownloadPageToFile(const QString& address, const QString& 
 
 void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
     copyAhead_.reset();  // the last entry's copy is done with
+    if (coming.isEmpty()) {
+        ahead_.Clear();
+        engine_.end();
+        return;
+    }
     ahead_.Plan(coming, [this](const AheadEntry& entry) -> std::unique_ptr<AheadWork> {
+        // What cannot be started ahead (the engine does not start) is tried
+        // again, and said, in the entry's own turn.
+        try {
+            return startAhead(entry);
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    });
+}
+
+std::unique_ptr<AheadWork> EngineRendering::startAhead(const AheadEntry& entry) {
         switch (entry.method) {
         case 1: {
             auto capture = std::make_unique<AheadCapture>(snapshots(), entry.address);
@@ -65,13 +94,12 @@ void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
             return nullptr;
         }
         case 2:
-            return std::make_unique<AheadPage>(platform_.events, platform_.printers, entry.address);
+            return std::make_unique<AheadPage>(engine_, platform_.printers, entry.address);
         case 3:
-            return std::make_unique<AheadDownload>(platform_.events, platform_.printers, entry.address);
+            return std::make_unique<AheadDownload>(engine_, platform_.printers, entry.address);
         default:
             return nullptr;
         }
-    });
 }
 
 void EngineRendering::DeleteFileQuietly(const QString& path) {

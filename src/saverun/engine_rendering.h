@@ -1,18 +1,19 @@
 #pragma once
 // The real ways a page reaches the printer: the capture program and the
 // picture print for snapshots, the web engine for pages, Qt Network for
-// downloads.
+// downloads. The engine of a run starts with its first page and ends with
+// the run.
 #include "browser_print.h"
 #include "look_ahead_queue.h"
 #include "page_download.h"
 #include "page_rendering.h"
+#include "platform/headless_browser.h"
 #include "snapshot_print.h"
 
 #include <functional>
 #include <optional>
 
 class QLabel;
-class QWidget;
 
 namespace quendrel {
 
@@ -21,10 +22,10 @@ class ProgressDisplay;
 
 class EngineRendering : public PageRendering {
 public:
-    // The browser's view is made inside browserHost on first use; the picture
-    // is held by pictureHolder. entryCount gives the length of the list.
-    EngineRendering(platform::Platform& platform, QWidget* browserHost, QLabel* pictureHolder,
-                    ProgressDisplay& progress, std::function<int()> entryCount);
+    // The picture is held by pictureHolder. entryCount gives the length of
+    // the list.
+    EngineRendering(platform::Platform& platform, QLabel* pictureHolder, ProgressDisplay& progress,
+                    std::function<int()> entryCount);
 
     void CaptureSnapshot(const QString& address, const QString& capturePath) override;
     void LoadPicture(const QString& capturePath) override;
@@ -34,12 +35,16 @@ public:
     int LoadAndPrintPage(const QString& target) override;
     void DownloadPageToFile(const QString& address, const QString& path) override;
     void DeleteFileQuietly(const QString& path) override;
+    QString LastFailure() const override { return failure_; }
     // Starts, for each coming entry, the load, download or capture of its
-    // method; the entry's own call then finishes what was started.
+    // method; the entry's own call then finishes what was started. No entry
+    // coming is the end of the run: everything is released and the engine
+    // ends.
     void LookAhead(const QList<AheadEntry>& coming) override;
 
 private:
     SnapshotPlatform snapshots() const;
+    std::unique_ptr<AheadWork> startAhead(const AheadEntry& entry);
 
     // The last download, so its page file is loaded as the page it came from.
     struct DownloadedCopy {
@@ -51,12 +56,14 @@ private:
     platform::Platform& platform_;
     ProgressDisplay& progress_;
     std::function<int()> entryCount_;
+    platform::HeadlessBrowser engine_;
     BrowserPrint browser_;
     PicturePrint picture_;
     // The last capture, so its picture is printed with the address it shows.
     QString capturePath_;
     QString captureAddress_;
     std::optional<DownloadedCopy> copy_;
+    QString failure_;
     LookAheadQueue ahead_;
     // The entry in hand's download, with its copy loaded ahead, until printed.
     std::unique_ptr<AheadWork> copyAhead_;

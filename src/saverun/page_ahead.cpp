@@ -1,6 +1,7 @@
 #include "page_ahead.h"
 
 #include "platform/failure.h"
+#include "platform/headless_browser.h"
 #include "platform/process_launcher.h"
 
 #include <QDir>
@@ -13,8 +14,9 @@ namespace {
 const QString kPictureName = QStringLiteral("capture.jpg");
 }
 
-AheadDownload::AheadDownload(platform::EventPump& events, platform::PrintSystem& printers, const QString& address)
-    : events_(events), printers_(printers), fetch_(address) {
+AheadDownload::AheadDownload(platform::HeadlessBrowser& browser, platform::PrintSystem& printers,
+                             const QString& address)
+    : engine_(browser), events_(browser.events()), printers_(printers), fetch_(address) {
     fetch_.whenEnded([this] { startCopy(); });
 }
 
@@ -23,7 +25,7 @@ void AheadDownload::startCopy() {
     try {
         const QByteArray& body = fetch_.Body(events_, &source);
         if (body.isEmpty()) return;  // no page file: nothing to load ahead
-        browser_ = std::make_unique<BrowserPrint>(nullptr, events_, printers_);
+        browser_ = std::make_unique<BrowserPrint>(engine_, printers_);
         browser_->StartCopyLoad(body, source);
     } catch (const Failure&) {
         // Said at the entry's own download step.
@@ -53,14 +55,15 @@ void AheadCapture::end() {
     platform_.processes.stop(std::exchange(processId_, 0));
 }
 
-void AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {
+QString AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {
     limit_.stop();
     AwaitCapture(platform_, progressBar, entryCount, std::exchange(processId_, 0));
     const QString picture = folder_.filePath(kPictureName);
-    if (!QFile::exists(picture)) return;
+    if (!QFile::exists(picture)) return {};
     QFile::remove(capturePath);
     // A rename within one file system; across file systems a copy.
     if (!QFile::rename(picture, capturePath)) QFile::copy(picture, capturePath);
+    return {};
 }
 
 }  // namespace quendrel

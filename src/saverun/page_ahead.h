@@ -25,14 +25,16 @@ inline constexpr int kAheadCaptureLimitMs = 65'000;
 
 class AheadPage : public AheadWork {
 public:
-    AheadPage(platform::EventPump& events, platform::PrintSystem& printers, const QString& address)
-        : browser_(nullptr, events, printers) {
+    AheadPage(platform::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address)
+        : browser_(browser, printers) {
         browser_.StartLoad(address);
     }
     // At the entry's turn: as LoadAndPrintPage, with the load under way.
     int PrintInto(const QString& address) {
         return browser_.FinishLoad() ? browser_.PrintLoadedPage(address) : 0;
     }
+    // Why the page did not load, when it did not.
+    QString failure() const { return browser_.failure(); }
 
 private:
     BrowserPrint browser_;
@@ -42,17 +44,19 @@ private:
 // page of its own, from the bytes the page file will hold.
 class AheadDownload : public AheadWork {
 public:
-    AheadDownload(platform::EventPump& events, platform::PrintSystem& printers, const QString& address);
+    AheadDownload(platform::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address);
     // At the entry's turn: as DownloadPageToFile, from the fetch under way.
     DownloadedPage WriteTo(const QString& path) { return fetch_.WriteTo(events_, path); }
     // Then, for LoadAndPrintPage of the page file: the copy loaded ahead is
     // printed (the job's id, 0 when it did not load) when the file still
     // holds the bytes it was loaded from; nothing when it does not.
     std::optional<int> PrintCopy(const QString& path, const QString& address);
+    QString failure() const { return browser_ ? browser_->failure() : QString(); }
 
 private:
     void startCopy();
 
+    platform::HeadlessBrowser& engine_;
     platform::EventPump& events_;
     platform::PrintSystem& printers_;
     PageFetch fetch_;

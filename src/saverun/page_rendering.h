@@ -37,6 +37,10 @@ public:
     virtual int LoadAndPrintPage(const QString& target) = 0;
     virtual void DownloadPageToFile(const QString& address, const QString& path) = 0;
     virtual void DeleteFileQuietly(const QString& path) = 0;
+    // Why the last capture wrote no picture, or the last page gave no job,
+    // in a few words for the closing report; empty when there is no more to
+    // say than that.
+    virtual QString LastFailure() const { return {}; }
 
     // The entry in hand and those that follow it, in list order, each with
     // the method in force now; an empty list at the end of a run. What is
