@@ -56,7 +56,6 @@ void paintWhite(QWidget* widget, QPalette::ColorRole role = QPalette::Window) {
 
 }  // namespace
 
-const QPoint Form1::kOffEveryScreen{-30000, -30000};
 
 QSize Form1::clientSize() { return {TwipsToPixels(8040), TwipsToPixels(6570)}; }
 
@@ -117,15 +116,9 @@ void Form1::placeControls() {
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setFormat(QStringLiteral("Progress Bar"));
 
-    // The page view draws through OpenGL. Made inside the shown main window,
-    // it would make Qt replace the main window's native window (the window
-    // vanishes for a moment and gets a new id). Its host is therefore a window
-    // of its own, out of the window manager's hands and off every screen, so
-    // that nothing shows when Qt puts it up for the view.
-    WebBrowser1 = new QWidget(this, Qt::Window | Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
-                                        Qt::WindowDoesNotAcceptFocus | Qt::WindowTransparentForInput);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(QRect(kOffEveryScreen, TwipsRect(2760, 7440, 1215, 1215).size()));
+    // The browser's place in the layout, below the client area; pages render
+    // in the headless engine of a run, so nothing draws here.
+    WebBrowser1 = make<QWidget>(this, "WebBrowser1", TwipsRect(2760, 7440, 1215, 1215));
     Creator = make<QLabel>(this, "Creator", TwipsRect(1845, 7500, 855, 375));
 }
 

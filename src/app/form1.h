@@ -36,7 +36,7 @@ public:
     QPushButton* PushButton2;  // "Start Saving As PDF"
     QProgressBar* ProgressBar1;
     // Never seen: both lie below the client area.
-    QWidget* WebBrowser1;  // hosts the page view, made on first use; a window of its own, never seen
+    QWidget* WebBrowser1;  // the browser's place, below the client area; pages render headless
     QLabel* Creator;       // holds the captured picture
 
     // The pointer the push buttons show; the hand image when one was loaded.
@@ -52,8 +52,6 @@ public:
 
     // The size of the client area, in pixels.
     static QSize clientSize();
-    // Where the page view's window lies: left of and above every screen.
-    static const QPoint kOffEveryScreen;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -26,7 +26,7 @@ MainWindow::MainWindow(platform::Platform& platform)
       siteList_(form_, platform, report_),
       folder_(*form_.Text1, platform.dialogs, settings_, report_),
       printer_(platform.printers, platform.printerControl, platform.dialogs, AppTitle()),
-      rendering_(platform, form_.WebBrowser1, form_.Creator, progress_,
+      rendering_(platform, form_.Creator, progress_,
                  [this] { return form_.ListView1->entries().count(); }),
       saveRun_({form_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
                 platform.events, platform.dialogs, report_}) {

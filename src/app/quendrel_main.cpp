@@ -3,7 +3,6 @@
 #include "every_file_pattern.h"
 #include "linux_platform.h"
 #include "main_window.h"
-#include "platform/web_engine_setup.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -13,7 +12,6 @@
 namespace quendrel {
 
 int RunQuendrel(int argc, char** argv, std::function<void(QWidget&)> onShown) {
-    platform::prepareWebEngineEnvironment();
     QApplication app(argc, argv);  // the command line is not read
     EveryFilePattern everyFile;
     app.installEventFilter(&everyFile);

@@ -25,6 +25,16 @@ QString withoutFragment(const QString& address) {
     return QUrl(address).adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded);
 }
 
+// Every request for a local file passes by us, so a page reads no file but
+// itself; a copy's own address too, while it waits to be answered.
+QJsonObject interceptions(bool copy) {
+    QJsonArray patterns{QJsonObject{{QStringLiteral("urlPattern"), QStringLiteral("file://*")}}};
+    if (copy)
+        patterns.append(QJsonObject{{QStringLiteral("urlPattern"), QStringLiteral("*")},
+                                    {QStringLiteral("resourceType"), QStringLiteral("Document")}});
+    return {{QStringLiteral("patterns"), patterns}};
+}
+
 }  // namespace
 
 BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
@@ -61,10 +71,21 @@ BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
     send(QStringLiteral("Page.setInterceptFileChooserDialog"), {{QStringLiteral("enabled"), true}});
     send(QStringLiteral("Network.enable"));
     send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), browser_.userAgent()}});
+    // The page area of a desktop browser's window, whatever the engine's own
+    // window leaves for it.
+    send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+         {{QStringLiteral("width"), kPageWidth},
+          {QStringLiteral("height"), kPageHeight},
+          {QStringLiteral("deviceScaleFactor"), 1},
+          {QStringLiteral("mobile"), false}});
+    send(QStringLiteral("Fetch.enable"), interceptions(false));
     if (!scripts) send(QStringLiteral("Emulation.setScriptExecutionDisabled"), {{QStringLiteral("value"), true}});
     const SettleScripts settle = SettleScriptSources();
     send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"), {{QStringLiteral("source"), settle.pageWorld}});
-    send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+    // Waited for, and with it everything sent before: a first navigation that
+    // commits in a new renderer before the old one has taken the scripts
+    // makes its document without them.
+    call(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
          {{QStringLiteral("source"), settle.ownWorld}, {QStringLiteral("worldName"), kOwnWorld}});
 }
 
@@ -103,6 +124,7 @@ void BrowserTab::navigate(const QUrl& address) {
     load_ = Load::Pending;
     loaderId_.clear();
     failure_.clear();
+    ownFile_ = address.isLocalFile() ? withoutFragment(address.toString(QUrl::FullyEncoded)) : QString();
     status_ = 0;
     statusText_.clear();
     const std::shared_ptr<bool> alive = alive_;
@@ -116,11 +138,7 @@ void BrowserTab::navigateToCopy(const QUrl& address, const QByteArray& body, con
     copyAddress_ = withoutFragment(address.toString(QUrl::FullyEncoded));
     copyBody_ = body;
     copyType_ = contentType;
-    send(QStringLiteral("Fetch.enable"),
-         {{QStringLiteral("patterns"),
-           QJsonArray{QJsonObject{{QStringLiteral("urlPattern"), QStringLiteral("*")},
-                                  {QStringLiteral("resourceType"), QStringLiteral("Document")},
-                                  {QStringLiteral("requestStage"), QStringLiteral("Request")}}}}});
+    send(QStringLiteral("Fetch.enable"), interceptions(true));
     navigate(address);
 }
 
@@ -171,10 +189,12 @@ void BrowserTab::onEvent(const QString& method, const QJsonObject& params) {
         const bool leaving = params.value(QStringLiteral("type")).toString() == QStringLiteral("beforeunload");
         send(QStringLiteral("Page.handleJavaScriptDialog"), {{QStringLiteral("accept"), leaving}});
     } else if (method == QStringLiteral("Fetch.requestPaused")) {
-        const QJsonObject request = params.value(QStringLiteral("request")).toObject();
+        const QString address = withoutFragment(
+            params.value(QStringLiteral("request")).toObject().value(QStringLiteral("url")).toString());
         const QJsonValue id = params.value(QStringLiteral("requestId"));
-        if (!copyAddress_.isEmpty() && frame == targetId_ &&
-            withoutFragment(request.value(QStringLiteral("url")).toString()) == copyAddress_) {
+        const bool ownDocument =
+            frame == targetId_ && params.value(QStringLiteral("resourceType")).toString() == QStringLiteral("Document");
+        if (!copyAddress_.isEmpty() && ownDocument && address == copyAddress_) {
             copyAddress_.clear();
             const QJsonArray headers{QJsonObject{{QStringLiteral("name"), QStringLiteral("Content-Type")},
                                                  {QStringLiteral("value"), QString::fromLatin1(copyType_)}}};
@@ -183,7 +203,12 @@ void BrowserTab::onEvent(const QString& method, const QJsonObject& params) {
                   {QStringLiteral("responseCode"), 200},
                   {QStringLiteral("responseHeaders"), headers},
                   {QStringLiteral("body"), QString::fromLatin1(std::exchange(copyBody_, {}).toBase64())}});
-            send(QStringLiteral("Fetch.disable"));
+            send(QStringLiteral("Fetch.enable"), interceptions(false));
+            return;
+        }
+        if (address.startsWith(QStringLiteral("file:")) && !(ownDocument && address == ownFile_)) {
+            send(QStringLiteral("Fetch.failRequest"),
+                 {{QStringLiteral("requestId"), id}, {QStringLiteral("errorReason"), QStringLiteral("AccessDenied")}});
             return;
         }
         send(QStringLiteral("Fetch.continueRequest"), {{QStringLiteral("requestId"), id}});

@@ -1,7 +1,7 @@
 #pragma once
 // One tab of the headless browser: a page that nobody sits at. Its script
 // dialogs get the answer a user gives by closing them, its file choosers
-// never open, and the scripts that follow its activity for the settle step
+// never open, it reads no local file but the one it was sent to, and the scripts that follow its activity for the settle step
 // are in place before each of its documents is made. Scripts of our own run
 // in a world of their own, out of the page's reach.
 #include "devtools_client.h"
@@ -18,6 +18,11 @@
 namespace quendrel::platform {
 
 class HeadlessBrowser;
+
+// The page area of a desktop browser's window, which pages lay themselves
+// out for.
+inline constexpr int kPageWidth = 1024;
+inline constexpr int kPageHeight = 768;
 
 class BrowserTab {
 public:
@@ -96,6 +101,8 @@ private:
     std::function<void()> whenLoaded_;
     bool crashed_ = false;
 
+    // The local file the tab was sent to: the one file its page may load.
+    QString ownFile_;
     // The copy served for its address, until the engine asks for it.
     QString copyAddress_;
     QByteArray copyBody_;

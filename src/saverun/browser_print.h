@@ -94,6 +94,7 @@ private:
     int settleLimitMs_;
     Navigation lastNavigation_;
     std::unique_ptr<platform::BrowserTab> tab_;
+    bool tabRunsScripts_ = true;
     std::unique_ptr<PendingLoad> pending_;  // started by StartLoad
     QString failure_;
 };

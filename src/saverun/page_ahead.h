@@ -74,14 +74,16 @@ public:
     // At the entry's turn: waits for the program with the waiting display of
     // the process runner, then moves the picture, if one was written, to the
     // capture path (replacing a file there, as the program would).
-    void FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath);
+    // Gives the program's reason when it wrote no picture.
+    QString FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath);
 
 private:
     void end();
 
     SnapshotPlatform platform_;
     QTemporaryDir folder_;
-    long long processId_ = 0;
+    StartedCapture started_;
+    int limitMs_;
     QTimer limit_;
 };
 

@@ -41,6 +41,13 @@ void SetText(QPDFObjectHandle& info, const char* key, const QString& text) {
 
 }  // namespace
 
+QString ProducerName(const QString& engineVersion) {
+    QString product = QStringLiteral("Quendrel ") + QStringLiteral(QUENDREL_VERSION);
+    const QString engine = engineVersion.section(u'/', 1);
+    if (!engine.isEmpty()) product += QStringLiteral(" (Chromium %1)").arg(engine);
+    return product;
+}
+
 QByteArray WithPdfProperties(const QByteArray& pdf, const PdfProperties& properties) {
     try {
         QPDF document;
@@ -58,6 +65,7 @@ QByteArray WithPdfProperties(const QByteArray& pdf, const PdfProperties& propert
         // search show, and under its own key for tools that look for the source.
         SetText(info, "/Subject", properties.address);
         SetText(info, "/Source", properties.address);
+        if (!properties.producer.isEmpty()) SetText(info, "/Producer", properties.producer);
         const QPDFObjectHandle date = QPDFObjectHandle::newString(PdfDate(properties.saved));
         info.replaceKey("/CreationDate", date);
         info.replaceKey("/ModDate", date);

@@ -4,6 +4,7 @@
 // data at submission.
 #include "printer_e2e_support.h"
 
+#include "platform/headless_browser.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_event_pump.h"
 #include "saverun/browser_print.h"
@@ -16,6 +17,11 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 
 namespace {
 
@@ -37,15 +43,40 @@ protected:
     quendrel::platform::QtEventPump events;
 };
 
-TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATextPdf) {
+// The outline's titles, depth first.
+QStringList OutlineTitles(QPDFOutlineDocumentHelper& outline, const std::vector<QPDFOutlineObjectHelper>& items) {
+    QStringList titles;
+    for (auto item : items) {
+        titles << QString::fromStdString(item.getTitle());
+        titles << OutlineTitles(outline, item.getKids());
+    }
+    return titles;
+}
+
+// The addresses of the PDF's link annotations.
+QStringList LinkTargets(QPDF& pdf) {
+    QStringList targets;
+    for (auto& page : QPDFPageDocumentHelper(pdf).getAllPages())
+        for (auto& annotation : page.getAnnotations("/Link")) {
+            auto action = annotation.getObjectHandle().getKey("/A");
+            if (action.isDictionary() && action.getKey("/URI").isString())
+                targets << QString::fromStdString(action.getKey("/URI").getUTF8Value());
+        }
+    return targets;
+}
+
+TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATaggedPdfWithOutlineAndLinks) {
     LocalHttpServer server;
     server.serve(QStringLiteral("/notice.html"),
                  HttpResponse::html("<html><head><title>Notice</title></head><body>"
-                                    "<h2>Harbour notice</h2><p>The north pier closes at dusk.</p></body></html>"));
+                                    "<h1>Harbour notice</h1><p>The north pier closes at dusk.</p>"
+                                    "<h2>Tides</h2><p>See <a href='https://tides.example/north'>the tide table</a>.</p>"
+                                    "</body></html>"));
     const QString target = out.filePath(QStringLiteral("127.0.0.1.pdf"));
     pointPrinterAt(target);
 
-    quendrel::BrowserPrint browser(nullptr, events, cups);
+    quendrel::platform::HeadlessBrowser engine(events);
+    quendrel::BrowserPrint browser(engine, cups);
     const int job = browser.LoadAndPrintPage(server.url(QStringLiteral("/notice.html")));
     ASSERT_GT(job, 0);
     EXPECT_STREQ(stateName(waitForJob(cups, job)), "Finished");
@@ -53,6 +84,19 @@ TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATextPdf) {
     const QString text = quendrel::testing::PdfText(target);
     EXPECT_TRUE(text.contains(QStringLiteral("Harbour notice"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("The north pier closes at dusk."))) << text.toStdString();
+
+    // Structure for screen readers, and the engine that rendered the page.
+    const auto info = quendrel::testing::PdfInfoFields(target);
+    EXPECT_EQ(info.value(QStringLiteral("Tagged")), QStringLiteral("yes"));
+    EXPECT_TRUE(info.value(QStringLiteral("Producer")).startsWith(QStringLiteral("Quendrel ")));
+    EXPECT_TRUE(info.value(QStringLiteral("Producer")).contains(engine.version().section(u'/', 1)))
+        << info.value(QStringLiteral("Producer")).toStdString();
+    QPDF pdf;
+    pdf.processFile(target.toLocal8Bit().constData());
+    QPDFOutlineDocumentHelper outline(pdf);
+    EXPECT_EQ(OutlineTitles(outline, outline.getTopLevelOutlines()),
+              (QStringList{QStringLiteral("Harbour notice"), QStringLiteral("Tides")}));
+    EXPECT_EQ(LinkTargets(pdf), QStringList{QStringLiteral("https://tides.example/north")});
 }
 
 TEST_F(RealPrinterTest, ACapturedPictureLandsOverItsSheets) {
@@ -95,7 +139,7 @@ TEST_F(RealPrinterTest, EveryMethodsPdfNamesThePageItsAddressAndWhenItWasSaved) 
     quendrel::platform::PosixProcessLauncher processes;
     quendrel::platform::Platform platform{dialogs, settings, desktop, events, cups, control, processes};
     quendrel::testing::RecordingProgress bar;
-    quendrel::EngineRendering rendering(platform, nullptr, nullptr, bar, [] { return 1; });
+    quendrel::EngineRendering rendering(platform, nullptr, bar, [] { return 1; });
 
     for (int method = 1; method <= 3; ++method) {
         SCOPED_TRACE(method);
@@ -132,6 +176,11 @@ TEST_F(RealPrinterTest, EveryMethodsPdfNamesThePageItsAddressAndWhenItWasSaved) 
         const QDateTime saved = QDateTime::fromString(properties.value(QStringLiteral("CreationDate")), Qt::ISODate);
         EXPECT_GE(saved, start) << properties.value(QStringLiteral("CreationDate")).toStdString();
         EXPECT_LE(saved, QDateTime::currentDateTime().addSecs(1));
+        EXPECT_TRUE(properties.value(QStringLiteral("Producer")).startsWith(QStringLiteral("Quendrel ")));
+        // The engine's own PDF carries structure for screen readers.
+        if (method != 1) {
+            EXPECT_EQ(properties.value(QStringLiteral("Tagged")), QStringLiteral("yes"));
+        }
     }
 }
 

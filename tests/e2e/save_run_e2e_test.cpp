@@ -1,5 +1,5 @@
 // Whole save runs through the real parts: the main window offscreen, CUPS with
-// the Marrowby PDF Writer queue and its backend, Qt WebEngine, the capture
+// the Marrowby PDF Writer queue and its backend, the system's Chromium, the capture
 // program, and pages served on 127.0.0.1.
 #include "app/main_window.h"
 #include "pdfprinter/control_values.h"

@@ -1,12 +1,10 @@
 // One QApplication for every test program; tests run offscreen.
 #include <QApplication>
-#include "platform/web_engine_setup.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    quendrel::platform::prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
