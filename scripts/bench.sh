@@ -10,7 +10,8 @@ cmake --build build-bench -j"$(nproc)"
 # The printer writes no files for root: as root, run them as the test user.
 run=()
 [ "$(id -u)" -ne 0 ] || run=(scripts/as-test-user)
-# save_run_bench times Chromium's own PDF printing beside the tool's.
+# Every method renders with the system's Chromium, and save_run_bench times
+# Chromium's own PDF printing beside the tool's.
 if [ "$(id -u)" -eq 0 ] && [ ! -x /usr/bin/chromium ]; then
   apt-get install -y --no-install-recommends chromium || echo "(chromium could not be installed)"
 fi

@@ -1,9 +1,9 @@
 #!/bin/bash
 # Runs every test of Quendrel on Debian 12, as root: installs the packages,
 # builds, starts the CUPS daemon, installs the PDF printer, then runs the unit
-# tests, the end-to-end tests (real cupsd, backend, Qt WebEngine, iecapt, pages
-# on 127.0.0.1), the unit tests once more under ASan and UBSan, and last the
-# Debian package: built, installed, upgraded and removed for real.
+# tests, the end-to-end tests (real cupsd, backend, the system's Chromium,
+# iecapt, pages on 127.0.0.1), the unit tests once more under ASan and UBSan,
+# and last the Debian package: built, installed, upgraded and removed for real.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || { echo "test.sh: run this as root (it installs packages and a printer)" >&2; exit 1; }
