@@ -47,10 +47,15 @@ DevToolsReply DevToolsClient::call(EventPump& events, const QString& method, con
     // state that outlives this call.
     auto reply = std::make_shared<std::optional<DevToolsReply>>();
     const int number = send(method, params, sessionId, [reply](const DevToolsReply& r) { *reply = r; });
+    // A handler run during the wait may end this client: the wait then ends
+    // without touching it.
+    const std::shared_ptr<bool> alive = alive_;
     const long long deadline = events.steadyMilliseconds() + limitMs;
-    for (long long now = events.steadyMilliseconds(); !*reply && now < deadline; now = events.steadyMilliseconds())
+    for (long long now = events.steadyMilliseconds(); *alive && !*reply && now < deadline;
+         now = events.steadyMilliseconds())
         events.waitForEvents(static_cast<int>(std::min<long long>(kWaitSliceMs, deadline - now)));
     if (*reply) return **reply;
+    if (!*alive) return {false, {}, QStringLiteral("the DevTools client has ended")};
     forget(number);
     return {false, {}, QStringLiteral("no answer to %1 within %2 s").arg(method).arg(limitMs / 1000.0)};
 }
@@ -85,7 +90,12 @@ void DevToolsClient::receive(const QByteArray& message) {
     const QJsonValue id = object.value(QStringLiteral("id"));
     if (id.isDouble()) {
         const auto found = pending_.find(id.toInt());
-        if (found == pending_.end()) return;  // forgotten, or never asked
+        if (found == pending_.end()) {
+            // A forgotten call's reply, or one to a call sent without a
+            // handler, goes nowhere; one to a number never given is malformed.
+            if (id.toInt() < 1 || id.toInt() >= nextCall_) ++malformed_;
+            return;
+        }
         const ReplyHandler handler = std::move(found->second);
         pending_.erase(found);
         DevToolsReply reply;
