@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quendrel::platform {
@@ -63,8 +64,19 @@ void closeQuietly(int fd) {
     if (fd >= 0) ::close(fd);
 }
 
+constexpr int kKeptErrorBytes = 16 * 1024;
+constexpr int kErrorPipeBytes = 1024 * 1024;
+
 // Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void execChild(const char* path, char* const* argv, int reportFd) {
+[[noreturn]] void execChild(const char* path, char* const* argv, int reportFd, int errorFd) {
+    if (errorFd >= 0) {
+        // dup2 leaves the copy open across exec; a pipe that already is
+        // descriptor 2 only loses its close-on-exec flag.
+        if (errorFd == STDERR_FILENO)
+            ::fcntl(errorFd, F_SETFD, 0);
+        else
+            ::dup2(errorFd, STDERR_FILENO);
+    }
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -85,7 +97,11 @@ void closeQuietly(int fd) {
 
 }  // namespace
 
-long long PosixProcessLauncher::start(const QStringList& argv) {
+PosixProcessLauncher::~PosixProcessLauncher() {
+    for (auto& [processId, kept] : errors_) closeQuietly(kept.pipe);
+}
+
+long long PosixProcessLauncher::start(const QStringList& argv, ErrorOutput errors) {
     if (argv.isEmpty())
         throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: no program named"));
     const QString& program = argv.front();
@@ -111,18 +127,29 @@ long long PosixProcessLauncher::start(const QStringList& argv) {
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) throw startFailure(errno, program);
+    int kept[2] = {-1, -1};
+    if (errors == ErrorOutput::Kept) {
+        if (::pipe2(kept, O_CLOEXEC) != 0) {
+            const int pipeError = errno;
+            closeQuietly(report[0]);
+            closeQuietly(report[1]);
+            throw startFailure(pipeError, program);
+        }
+        ::fcntl(kept[0], F_SETFL, O_NONBLOCK);
+        ::fcntl(kept[0], F_SETPIPE_SZ, kErrorPipeBytes);  // the default 64 KB where refused
+    }
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int forkError = errno;
-        closeQuietly(report[0]);
-        closeQuietly(report[1]);
+        for (int fd : {report[0], report[1], kept[0], kept[1]}) closeQuietly(fd);
         throw startFailure(forkError, program);
     }
     if (pid == 0) {
         ::close(report[0]);
-        execChild(path.constData(), cArgv.data(), report[1]);
+        execChild(path.constData(), cArgv.data(), report[1], kept[1]);
     }
     ::close(report[1]);
+    closeQuietly(kept[1]);
 
     // The pipe closes by itself when exec succeeds; otherwise it brings the errno.
     int childError = 0;
@@ -135,21 +162,62 @@ long long PosixProcessLauncher::start(const QStringList& argv) {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
+        closeQuietly(kept[0]);
         throw startFailure(childError, program);
     }
+    if (kept[0] >= 0) errors_[pid] = {kept[0], {}};
     return pid;
+}
+
+void PosixProcessLauncher::readErrors(long long processId) {
+    const auto found = errors_.find(processId);
+    if (found == errors_.end() || found->second.pipe < 0) return;
+    KeptErrors& kept = found->second;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(kept.pipe, buffer, sizeof buffer);
+        if (got > 0) {
+            kept.tail.append(buffer, got);
+            continue;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        // The program's side has closed: all it wrote is here.
+        if (got == 0 || errno != EAGAIN) closeQuietly(std::exchange(kept.pipe, -1));
+        break;
+    }
+    if (kept.tail.size() > kKeptErrorBytes) kept.tail = kept.tail.right(kKeptErrorBytes);
+}
+
+void PosixProcessLauncher::dropErrors(long long processId) {
+    const auto found = errors_.find(processId);
+    if (found == errors_.end()) return;
+    closeQuietly(found->second.pipe);
+    errors_.erase(found);
+}
+
+QByteArray PosixProcessLauncher::takeErrorOutput(long long processId) {
+    readErrors(processId);
+    const auto found = errors_.find(processId);
+    if (found == errors_.end()) return {};
+    QByteArray tail = std::move(found->second.tail);
+    dropErrors(processId);
+    return tail;
 }
 
 std::optional<int> PosixProcessLauncher::exitCode(long long processId) {
     // waitpid would take 0 and -1 as "any child".
     if (processId <= 0) return 0;
     if (auto known = ended_.find(processId); known != ended_.end()) return known->second;
+    // Drained at every question, so the pipe does not fill while the program
+    // runs; once it is seen to have ended, all it wrote is in the pipe.
+    readErrors(processId);
     int status = 0;
     pid_t result;
     do {
         result = ::waitpid(static_cast<pid_t>(processId), &status, WNOHANG);
     } while (result < 0 && errno == EINTR);
     if (result == 0) return std::nullopt;
+    readErrors(processId);
     int code = 0;
     if (result > 0) {
         if (WIFEXITED(status))
@@ -164,6 +232,7 @@ std::optional<int> PosixProcessLauncher::exitCode(long long processId) {
 }
 
 void PosixProcessLauncher::stop(long long processId) {
+    dropErrors(processId);
     if (exitCode(processId)) return;  // ended by itself, now reaped
     ::kill(static_cast<pid_t>(processId), SIGKILL);
     int status = 0;

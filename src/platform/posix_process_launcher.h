@@ -2,6 +2,7 @@
 // Starts programs with fork and exec, no shell, and reaps them with waitpid.
 #include "process_launcher.h"
 
+#include <QByteArray>
 #include <map>
 
 namespace quendrel::platform {
@@ -22,14 +23,30 @@ namespace quendrel::platform {
 // arrives as 3); a program ended by a signal gives 128 + the signal number,
 // as shells report it. A process id that is not (or no longer) a child of this
 // process counts as ended with 0.
+//
+// Kept error output comes through a pipe that is read, without blocking,
+// whenever the process is asked about; the last 16 KB are kept. The pipe is
+// made large (1 MB where the system allows), so a program that is not asked
+// about for a while does not stall on a full pipe in practice.
 class PosixProcessLauncher : public ProcessLauncher {
 public:
-    long long start(const QStringList& argv) override;
+    using ProcessLauncher::start;
+    ~PosixProcessLauncher() override;
+    long long start(const QStringList& argv, ErrorOutput errors) override;
     std::optional<int> exitCode(long long processId) override;
     void stop(long long processId) override;
+    QByteArray takeErrorOutput(long long processId) override;
 
 private:
+    struct KeptErrors {
+        int pipe = -1;  // the reading end, until the program's side has closed
+        QByteArray tail;
+    };
+    void readErrors(long long processId);
+    void dropErrors(long long processId);
+
     std::map<long long, int> ended_;  // reaped children, asked about again
+    std::map<long long, KeptErrors> errors_;
 };
 
 }  // namespace quendrel::platform

@@ -2,6 +2,7 @@
 // Starting other programs and learning when they end.
 #include "failure.h"
 
+#include <QByteArray>
 #include <QStringList>
 #include <optional>
 
@@ -19,17 +20,26 @@ private:
     int errorNumber_;
 };
 
+// Where a started program's standard error goes: the caller's own, or kept
+// for the caller to read (a program that says why it failed there).
+enum class ErrorOutput { Shared, Kept };
+
 class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
     // Starts the program argv[0] with the argument vector as given, no shell.
     // Gives the process id, or throws StartFailure when the program cannot start.
-    virtual long long start(const QStringList& argv) = 0;
+    virtual long long start(const QStringList& argv, ErrorOutput errors) = 0;
+    long long start(const QStringList& argv) { return start(argv, ErrorOutput::Shared); }
     // The exit code once the process has ended (reaping it); nothing while it runs.
     virtual std::optional<int> exitCode(long long processId) = 0;
     // Ends a process that is still running and reaps it; a process that has
-    // ended already is only reaped.
+    // ended already is only reaped. What it kept of its errors is dropped.
     virtual void stop(long long processId) = 0;
+    // The end of what a process started with ErrorOutput::Kept wrote on its
+    // standard error (all it wrote, once exitCode has given its code), which
+    // is then forgotten; empty for any other process.
+    virtual QByteArray takeErrorOutput(long long processId) = 0;
 };
 
 }  // namespace quendrel::platform

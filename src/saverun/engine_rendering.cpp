@@ -25,7 +25,7 @@ void EngineRendering::CaptureSnapshot(const QString& address, const QString& cap
         failure_ = ahead->FinishInto(&progress_, entryCount_(), capturePath);
         return;
     }
-    quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath);
+    failure_ = quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath);
 }
 
 SnapshotPlatform EngineRendering::snapshots() const {

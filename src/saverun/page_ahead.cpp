@@ -40,26 +40,29 @@ std::optional<int> AheadDownload::PrintCopy(const QString& path, const QString& 
 }
 
 AheadCapture::AheadCapture(SnapshotPlatform platform, const QString& address, int limitMs)
-    : platform_(platform), folder_(QDir::tempPath() + QStringLiteral("/quendrel-ahead-XXXXXX")) {
+    : platform_(platform), folder_(QDir::tempPath() + QStringLiteral("/quendrel-ahead-XXXXXX")), limitMs_(limitMs) {
     if (!folder_.isValid()) return;
-    processId_ = StartCapture(platform_, address, folder_.filePath(kPictureName));
+    started_ = StartCapture(platform_, address, folder_.filePath(kPictureName));
     limit_.setSingleShot(true);
-    QObject::connect(&limit_, &QTimer::timeout, [this] { end(); });
-    if (processId_ > 0) limit_.start(limitMs);
+    QObject::connect(&limit_, &QTimer::timeout, [this] {
+        end();
+        started_.failure = QStringLiteral("the capture program did not end within %1 s").arg(limitMs_ / 1000.0);
+    });
+    if (started_.processId > 0) limit_.start(limitMs);
 }
 
 AheadCapture::~AheadCapture() { end(); }
 
 void AheadCapture::end() {
-    if (processId_ <= 0) return;
-    platform_.processes.stop(std::exchange(processId_, 0));
+    if (started_.processId <= 0) return;
+    platform_.processes.stop(std::exchange(started_.processId, 0));
 }
 
 QString AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {
     limit_.stop();
-    AwaitCapture(platform_, progressBar, entryCount, std::exchange(processId_, 0));
+    const QString reason = AwaitCapture(platform_, progressBar, entryCount, std::exchange(started_, {}));
     const QString picture = folder_.filePath(kPictureName);
-    if (!QFile::exists(picture)) return {};
+    if (!QFile::exists(picture)) return reason;
     QFile::remove(capturePath);
     // A rename within one file system; across file systems a copy.
     if (!QFile::rename(picture, capturePath)) QFile::copy(picture, capturePath);

@@ -130,7 +130,9 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
 void SaveRun::Method1(ErrorTrap& trap, Entry& entry) {
     trap.step(150, [&] { p_.rendering.CaptureSnapshot(entry.address, entry.capturePath); });
     if (trap.test(152, [&] { return !QFileInfo::exists(entry.capturePath); })) {
-        report_.Fail(QStringLiteral("capture failed"));
+        // The capture program's own words say more than that it failed.
+        const QString reason = p_.rendering.LastFailure();
+        report_.Fail(reason.isEmpty() ? QStringLiteral("capture failed") : reason);
         return;
     }
     trap.step(154, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.capturePath)); });
@@ -164,7 +166,10 @@ void SaveRun::Method3(ErrorTrap& trap, Entry& entry) {
 }
 
 bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
-    if (entry.job == 0) report_.Fail(QStringLiteral("page failed to load"));
+    if (entry.job == 0) {
+        const QString why = p_.rendering.LastFailure();
+        report_.Fail(why.isEmpty() ? QStringLiteral("page failed to load") : why);
+    }
     if (entry.job <= 0) return true;  // a failed step has been reported; nothing to wait for
     const QDateTime printed = QDateTime::currentDateTime().addSecs(-2);
     const long long deadline = p_.events.steadyMilliseconds() + kJobWaitLimitSeconds * 1000LL;

@@ -29,7 +29,8 @@ namespace quendrel {
 
 namespace {
 
-constexpr int kHiddenWindow = 0;
+// A program ended by a signal exits with 128 plus the signal's number.
+constexpr int kSignalledExit = 128;
 
 // How far a pixel may stray from the first of its row, in any channel, for the
 // row to count as one colour: the ringing of JPEG beside text stays below it.
@@ -86,29 +87,42 @@ WaitingBase WaitingBaseOf(ProgressDisplay* progressBar) {
 }
 }  // namespace
 
-void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
-                     const QString& address, const QString& capturePath) {
-    const QString commandLine = CaptureCommandLine(platform.desktop.programFolder(), address, capturePath);
-    const WaitingBase base = WaitingBaseOf(progressBar);
-    (void)RunProcessAndWait({platform.processes, platform.events}, commandLine, kHiddenWindow, progressBar,
-                            base.statusText, base.baseValue, entryCount);
+QString CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
+                        const QString& address, const QString& capturePath) {
+    return AwaitCapture(platform, progressBar, entryCount, StartCapture(platform, address, capturePath));
 }
 
-long long StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath) {
+StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath) {
     const QStringList argv =
         SplitWindowsCommandLine(CaptureCommandLine(platform.desktop.programFolder(), address, capturePath));
+    if (argv.isEmpty()) return {};
     try {
-        return argv.isEmpty() ? 0 : platform.processes.start(argv);
-    } catch (const platform::StartFailure&) {
-        return 0;  // as a capture that wrote nothing
+        return {platform.processes.start(argv, platform::ErrorOutput::Kept), {}};
+    } catch (const platform::StartFailure& failure) {
+        return {0, QStringLiteral("the capture program cannot start (%1)").arg(failure.description())};
     }
 }
 
-void AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount, long long processId) {
-    if (processId <= 0) return;
+QString AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
+                     const StartedCapture& capture) {
+    if (capture.processId <= 0) return capture.failure;
     const WaitingBase base = WaitingBaseOf(progressBar);
-    (void)WaitForProcess({platform.processes, platform.events}, processId, progressBar, base.statusText,
-                         base.baseValue, entryCount);
+    const int exitCode = WaitForProcess({platform.processes, platform.events}, capture.processId, progressBar,
+                                        base.statusText, base.baseValue, entryCount);
+    const QByteArray errors = platform.processes.takeErrorOutput(capture.processId);
+    if (exitCode == 0) return {};
+    if (const QString reason = CaptureFailureReason(errors); !reason.isEmpty()) return reason;
+    // Ended by a signal before it could say anything.
+    if (exitCode > kSignalledExit) return QStringLiteral("the capture program crashed (signal %1)").arg(exitCode - kSignalledExit);
+    return {};
+}
+
+QString CaptureFailureReason(const QByteArray& errorOutput) {
+    const QByteArray prefix = "iecapt: ";
+    const QList<QByteArray> lines = errorOutput.split('\n');
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line)
+        if (line->startsWith(prefix)) return QString::fromLocal8Bit(line->mid(prefix.size())).trimmed();
+    return {};
 }
 
 std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietRow& quiet) {

@@ -37,16 +37,26 @@ struct SnapshotPlatform {
 // JPEG at the capture path, and returns when it has ended. Meanwhile the bar
 // shows the waiting display, based on its text and (rounded) value of now and
 // the count of entries. Whether a picture was written is for the caller to
-// see; nothing is reported.
-void CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
-                     const QString& address, const QString& capturePath);
+// see; gives why the program failed, in its own words (see
+// CaptureFailureReason), or empty when it ended well or said nothing.
+QString CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
+                        const QString& address, const QString& capturePath);
 
 // CaptureSnapshot in two halves, for a capture started ahead of its turn: the
-// program started (its process id, or 0 when it could not start, which is a
-// capture that wrote nothing), then waited for with the waiting display of
-// its entry's turn.
-long long StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath);
-void AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount, long long processId);
+// program started (its process id, or 0 with the reason when it could not
+// start, which is a capture that wrote nothing), then waited for with the
+// waiting display of its entry's turn, giving CaptureSnapshot's reason.
+struct StartedCapture {
+    long long processId = 0;
+    QString failure;  // why it did not start
+};
+StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath);
+QString AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
+                     const StartedCapture& capture);
+
+// What the capture program said on stderr comes as "iecapt: <reason>"
+// lines; the last one's reason, or empty when there is none.
+QString CaptureFailureReason(const QByteArray& errorOutput);
 
 // The sheet a picture is printed on: A4 at 600 dots per inch, inside the
 // unprintable border the PDF printer declares (18 points on every side), so

@@ -408,11 +408,35 @@ TEST_F(AheadCaptureTest, PictureReachesTheCapturePathOnlyAtItsTurn) {
         pump(300);
         EXPECT_FALSE(QFile::exists(capturePath)) << "nothing lands in the output folder ahead of its turn";
         testing::RecordingProgress bar;
-        capture.FinishInto(&bar, 1, capturePath);
+        EXPECT_EQ(capture.FinishInto(&bar, 1, capturePath), QString());
     }
     QFile picture(capturePath);
     ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
     EXPECT_EQ(picture.readAll(), "jpeg");
+}
+
+TEST_F(AheadCaptureTest, AProgramThatWritesNothingGivesItsOwnReason) {
+    // The reason comes through the launcher's kept standard error, also after
+    // far more than a pipe holds by default, said while nobody asked.
+    struct Case {
+        const char* name;
+        QByteArray body;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"says why", "echo 'iecapt: cannot load x: the name was not found' >&2\nexit 1\n",
+                               "cannot load x: the name was not found"},
+                          Case{"says much first",
+                               "head -c 300000 /dev/zero | tr '\\0' w >&2\necho >&2\n"
+                               "echo 'iecapt: time limit of 60000 ms reached, no image written' >&2\nexit 3\n",
+                               "time limit of 60000 ms reached, no image written"},
+                          Case{"says nothing", "exit 1\n", ""}}) {
+        SCOPED_TRACE(c.name);
+        program(c.body);
+        AheadCapture capture({desktop, launcher, events}, "http://a.example/");
+        pump(300);
+        EXPECT_EQ(capture.FinishInto(nullptr, 1, folder.filePath("entry.jpg")), QString::fromUtf8(c.reason));
+        EXPECT_FALSE(QFile::exists(folder.filePath("entry.jpg")));
+    }
 }
 
 TEST_F(AheadCaptureTest, ProgramIsEndedPastItsLimitOrWhenReleased) {
@@ -431,7 +455,10 @@ TEST_F(AheadCaptureTest, ProgramIsEndedPastItsLimitOrWhenReleased) {
             AheadCapture capture({desktop, launcher, events}, "http://a.example/", c.limitMs);
             pump(c.pumpMs);
             EXPECT_TRUE(running() != (c.limitMs < c.pumpMs));
-            if (c.finish) capture.FinishInto(nullptr, 1, capturePath);
+            if (c.finish) {
+                EXPECT_EQ(capture.FinishInto(nullptr, 1, capturePath),
+                          QStringLiteral("the capture program did not end within 0.2 s"));
+            }
         }
         EXPECT_FALSE(running());
         EXPECT_FALSE(QFile::exists(capturePath));

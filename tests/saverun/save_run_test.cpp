@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace quendrel {
@@ -31,6 +32,7 @@ class ScriptedRendering : public PageRendering {
 public:
     explicit ScriptedRendering(FakePlatform& fake) : fake_(fake) {}
     std::set<QString> uncapturable, unloadable, undownloadable, unprinted;
+    std::map<QString, QString> captureReasons;  // what the capture program says for an uncapturable address
     std::set<int> failingSteps;  // picture steps: 184, 186, 188, 202
     std::function<void(const QString&)> onPage;
     QStringList calls;
@@ -40,8 +42,11 @@ public:
     void CaptureSnapshot(const QString& address, const QString& path) override {
         calls << "capture " + address;
         if (onPage) onPage(address);
+        lastFailure_.clear();
         if (!uncapturable.count(address)) touch(path, "jpeg");
+        else if (captureReasons.count(address)) lastFailure_ = captureReasons[address];
     }
+    QString LastFailure() const override { return lastFailure_; }
     void LoadPicture(const QString&) override {
         drawn_ = false;
         step(184);
@@ -82,6 +87,7 @@ private:
         if (failingSteps.count(number)) throw Failure(QStringLiteral("Step %1 broke").arg(number));
     }
     bool drawn_ = false;
+    QString lastFailure_;
     int print(const QString& title) {
         const int job = fake_.printers.submitPdfToDefault(QStringLiteral("/tmp/job.pdf"), title);
         const QString target = fake_.printerControl.values[QStringLiteral("OutputFile")];
@@ -354,15 +360,21 @@ TEST_F(SaveRunTest, FailingPageStepIsReportedAt244) {
 }
 
 TEST_F(SaveRunTest, MixedOutcomesAreListedWithReasons) {
-    add({"http://ok.example/", "http://nocapture.example/", "http://jobfails.example/"});
+    add({"http://ok.example/", "http://nocapture.example/", "http://refused.example/", "http://jobfails.example/"});
     method(1);
-    rendering.uncapturable = {"http://nocapture.example/"};
+    // A capture program that says why it failed is quoted; one that says
+    // nothing is a failed capture.
+    rendering.uncapturable = {"http://nocapture.example/", "http://refused.example/"};
+    rendering.captureReasons["http://refused.example/"] =
+        QStringLiteral("cannot load http://refused.example/: the connection was refused");
     fake.printers.stateScript[2] = {JobState::Pending, JobState::Failed};
     run();
     EXPECT_TRUE(errors().empty()) << "a capture that writes nothing shows no box";
     ASSERT_EQ(messages().size(), 1);
-    EXPECT_EQ(messages()[0], QStringLiteral("Done.\r\n\r\n2 entries gave no PDF:\r\n"
+    EXPECT_EQ(messages()[0], QStringLiteral("Done.\r\n\r\n3 entries gave no PDF:\r\n"
                                             "http://nocapture.example/: capture failed\r\n"
+                                            "http://refused.example/: cannot load http://refused.example/: "
+                                            "the connection was refused\r\n"
                                             "http://jobfails.example/: printer job failed"));
     EXPECT_TRUE(pdf("ok.example_.pdf"));
     EXPECT_EQ(QDir(out.path()).entryList({"*.jpg"}, QDir::Files), QStringList());

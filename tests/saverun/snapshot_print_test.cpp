@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <optional>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -72,6 +73,42 @@ TEST(CaptureSnapshot, AProgramThatCannotStartLeavesTheBarAlone) {
     CaptureSnapshot({fake.desktop, fake.processes, fake.events}, &bar, 1, QStringLiteral("a"),
                     QStringLiteral("/out/a.jpg"));
     EXPECT_TRUE(bar.texts.empty());
+}
+
+TEST(CaptureSnapshot, GivesTheCaptureProgramsOwnReasonForAFailure) {
+    // What the program wrote on stderr, as the launcher kept it.
+    struct Case {
+        const char* what;
+        QByteArray errors;
+        int exitCode;
+        std::optional<int> startError;
+        const char* reason;
+    } cases[] = {
+        {"its reason", "iecapt: cannot load http://a/: the name was not found\n", 1, {},
+         "cannot load http://a/: the name was not found"},
+        {"the last of its lines, among other words",
+         "Running as root: the web engine's renderer sandbox is turned off.\n"
+         "iecapt: time limit of 60000 ms reached, no image written\n"
+         "iecapt: time limit reached; the engine did not stop in time\n", 3, {},
+         "time limit reached; the engine did not stop in time"},
+        {"its usage after the reason", "iecapt: --out is given twice\nUsage: iecapt --url=ADDRESS --out=FILE.jpg\n", 2,
+         {}, "--out is given twice"},
+        {"a success says nothing", "iecapt: something\n", 0, {}, ""},
+        {"nothing said", "", 1, {}, ""},
+        {"killed", "", 128 + 9, {}, "the capture program crashed (signal 9)"},
+        {"cannot start", "", 0, 53, "the capture program cannot start (File not found)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform fake;
+        fake.processes.errorOutput = c.errors;
+        fake.processes.exitWith = c.exitCode;
+        fake.processes.startError = c.startError;
+        EXPECT_EQ(CaptureSnapshot({fake.desktop, fake.processes, fake.events}, nullptr, 1, QStringLiteral("a"),
+                                  QStringLiteral("/out/a.jpg")),
+                  QString::fromUtf8(c.reason));
+        EXPECT_EQ(fake.processes.errorModes, std::vector<platform::ErrorOutput>{platform::ErrorOutput::Kept});
+    }
 }
 
 // The printable area of the picture's sheet in device pixels: A4 at 600 dpi

@@ -125,8 +125,9 @@ bool FakePrinterControl::write(const QString& name, const QString& value) {
     return true;
 }
 
-long long FakeProcessLauncher::start(const QStringList& argv) {
+long long FakeProcessLauncher::start(const QStringList& argv, platform::ErrorOutput errors) {
     started.push_back(argv);
+    errorModes.push_back(errors);
     if (startError) throw platform::StartFailure(*startError, QStringLiteral("File not found"));
     if (onStart) onStart(argv);
     return 1000 + static_cast<long long>(started.size());
@@ -138,6 +139,12 @@ std::optional<int> FakeProcessLauncher::exitCode(long long) {
         return std::nullopt;
     }
     return exitWith;
+}
+
+QByteArray FakeProcessLauncher::takeErrorOutput(long long processId) {
+    const auto index = static_cast<std::size_t>(processId - 1001);
+    const bool kept = index < errorModes.size() && errorModes[index] == platform::ErrorOutput::Kept;
+    return kept ? errorOutput : QByteArray();
 }
 
 }  // namespace quendrel::testing

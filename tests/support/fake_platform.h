@@ -120,14 +120,18 @@ public:
 
 class FakeProcessLauncher : public platform::ProcessLauncher {
 public:
+    using ProcessLauncher::start;
     std::vector<QStringList> started;
+    std::vector<platform::ErrorOutput> errorModes;  // per start, in order
     std::optional<int> startError;  // errno-like number to fail with
     int runPolls = 0;               // exitCode() answers "running" this many times
     int exitWith = 0;
+    QByteArray errorOutput;         // what every program started with its errors kept says
     std::function<void(const QStringList&)> onStart;
-    long long start(const QStringList& argv) override;
+    long long start(const QStringList& argv, platform::ErrorOutput errors) override;
     std::optional<int> exitCode(long long processId) override;
     void stop(long long processId) override { stopped.push_back(processId); }
+    QByteArray takeErrorOutput(long long processId) override;
     std::vector<long long> stopped;
 };
 
