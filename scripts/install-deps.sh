@@ -13,6 +13,6 @@ apt-get install -y -q --no-install-recommends \
   libqpdf-dev \
   libgtest-dev libgmock-dev googletest \
   fonts-liberation fonts-dejavu-core \
-  poppler-utils xvfb xauth imagemagick x11-utils xdotool \
+  poppler-utils xvfb xauth imagemagick x11-utils xdotool python3 \
   dpkg-dev lintian desktop-file-utils appstream \
   passwd util-linux
