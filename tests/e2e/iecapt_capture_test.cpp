@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -186,12 +187,37 @@ TEST_F(IecaptCaptureTest, OutputInAMissingFolderFailsWithoutLoading) {
 }
 
 TEST_F(IecaptCaptureTest, TimeLimitEndsAPageThatNeverAnswers) {
+    // The engine ends with the program, and its profile goes with it. The
+    // limit leaves the engine, which takes a second or two to start on a busy
+    // machine, time to ask for the page.
     server.serve("/hang", HttpResponse::neverAnswered());
-    const Outcome outcome = RunIecapt({"--url=" + server.url("/hang"), "--out=" + out(), "--max-wait=1500"});
+    QTemporaryDir cache;
+    ASSERT_TRUE(cache.isValid());
+    QProcessEnvironment environment;
+    environment.insert("XDG_CACHE_HOME", cache.path());
+    const Outcome outcome =
+        RunIecapt({"--url=" + server.url("/hang"), "--out=" + out(), "--max-wait=5000"}, environment);
     EXPECT_EQ(outcome.exitCode, 3) << outcome.errors.toStdString();
-    EXPECT_TRUE(outcome.errors.contains("time limit")) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains("iecapt: time limit of 5000 ms reached, no image written"))
+        << outcome.errors.toStdString();
     EXPECT_TRUE(folderEntries().isEmpty());
     EXPECT_EQ(server.requests().value(0), "/hang");
+    EXPECT_EQ(QDir(cache.filePath("quendrel")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST_F(IecaptCaptureTest, AnEngineThatIsMissingOrDoesNotStartIsNamedByItsPackage) {
+    server.serve("/page.html", HttpResponse::html("<p>hello</p>"));
+    for (const QString& engine : {folder.filePath("no-chromium"), QStringLiteral("/bin/false")}) {
+        SCOPED_TRACE(engine.toStdString());
+        QProcessEnvironment environment;
+        environment.insert("QUENDREL_CHROMIUM", engine);
+        const Outcome outcome = RunIecapt({"--url=" + server.url("/page.html"), "--out=" + out()}, environment);
+        EXPECT_EQ(outcome.exitCode, 1) << outcome.errors.toStdString();
+        const QStringList said = outcome.errors.split('\n', Qt::SkipEmptyParts).filter("iecapt: ");
+        ASSERT_EQ(said.size(), 1) << outcome.errors.toStdString();
+        EXPECT_TRUE(said[0].contains("\"chromium\"")) << said[0].toStdString();
+        EXPECT_TRUE(folderEntries().isEmpty());
+    }
 }
 
 }  // namespace

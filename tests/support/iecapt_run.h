@@ -13,8 +13,12 @@ struct IecaptOutcome {
     QString errors;
 };
 
-inline IecaptOutcome RunIecapt(const QStringList& arguments) {
+// `environment` adds to (or replaces in) the test's own environment.
+inline IecaptOutcome RunIecapt(const QStringList& arguments, const QProcessEnvironment& environment = {}) {
     QProcess process;
+    QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    all.insert(environment);
+    process.setProcessEnvironment(all);
     process.start(QStringLiteral(QUENDREL_IECAPT), arguments);
     // Far beyond any time limit the tests give it: only a hung program fails this.
     if (!process.waitForFinished(120000)) {

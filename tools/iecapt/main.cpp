@@ -1,22 +1,19 @@
-// iecapt: renders one web page offscreen with Qt WebEngine and writes the
-// whole page as a JPEG image. Quendrel runs it beside itself for its picture
-// method; it bounds its own run time and writes the image only when the
-// capture worked.
+// iecapt: renders one web page offscreen with the system's Chromium and
+// writes the whole page as a JPEG image. Quendrel runs it beside itself for
+// its picture method; it bounds its own run time and writes the image only
+// when the capture worked. It needs no display.
 #include "capture_options.h"
+#include "deadline_pump.h"
 #include "hard_deadline.h"
 #include "jpeg_output.h"
 #include "page_capture.h"
 #include "platform/page_settle.h"
-#include "platform/web_engine_setup.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLoggingCategory>
-#include <QTimer>
 #include <QUrl>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -35,7 +32,6 @@ void say(const QString& message) {
 }
 
 }  // namespace
-
 int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
@@ -66,36 +62,27 @@ int main(int argc, char** argv) {
 
     iecapt::HardDeadline lastResort(options.maxWaitMs + kShutdownGraceMs, iecapt::kExitTimeLimit);
 
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Offscreen there is no OpenGL: the view draws with Qt Quick's software
-    // renderer either way, and saying so up front spares the engine's warning.
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND")) qputenv("QT_QUICK_BACKEND", "software");
-    // The engine's report of its graphics set-up is not for our callers;
-    // QT_LOGGING_RULES can still turn it on.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
-    quendrel::platform::prepareWebEngineEnvironment();
-    // Qt and the engine read options from the command line; the page address
-    // and file name are no business of theirs.
+    // The engine draws the page; pictures are assembled and written in
+    // memory. No window system is needed, so none is loaded.
+    // Qt reads options from the command line; the page address and file name
+    // are no business of its.
     static int qtArgc = 1;
     static char* qtArgv[] = {argv[0], nullptr};
-    QApplication app(qtArgc, qtArgv);
+    QCoreApplication app(qtArgc, qtArgv);
 
+    // Both limits count from the program's start.
+    const long long started = quendrel::platform::QtEventPump().steadyMilliseconds() - clock.elapsed();
+    iecapt::DeadlinePump events(started + options.maxWaitMs);
     int exitCode = iecapt::kExitCaptureFailed;
-    {
-        iecapt::PageCapture capture(address, options.outputPath, loadLimitMs(options.maxWaitMs));
-        QObject::connect(&capture, &iecapt::PageCapture::finished, &app,
-                         [&app](int code, const QString& message) {
-                             if (!message.isEmpty()) say(message);
-                             app.exit(code);
-                         });
-        const qint64 left = std::max<qint64>(0, options.maxWaitMs - clock.elapsed());
-        QTimer::singleShot(std::chrono::milliseconds(left), &capture, [&capture, &options] {
-            capture.abandon(QStringLiteral("time limit of %1 ms reached, no image written")
-                                .arg(options.maxWaitMs),
-                            iecapt::kExitTimeLimit);
-        });
-        capture.start();
-        exitCode = app.exec();
+    try {
+        const iecapt::CaptureOutcome outcome =
+            iecapt::capturePage(events, address, options.outputPath, started + loadLimitMs(options.maxWaitMs));
+        if (!outcome.message.isEmpty()) say(outcome.message);
+        exitCode = outcome.exitCode;
+    } catch (const iecapt::TimeLimitReached&) {
+        // The engine has ended with the capture by now.
+        say(QStringLiteral("time limit of %1 ms reached, no image written").arg(options.maxWaitMs));
+        exitCode = iecapt::kExitTimeLimit;
     }
     return exitCode;
 }

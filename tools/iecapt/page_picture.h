@@ -1,0 +1,24 @@
+#pragma once
+// The whole of a settled page as one picture: as wide as its content (1024 to
+// 4096 pixels), as tall as its document.
+#include <QImage>
+#include <QString>
+
+namespace quendrel::platform {
+class BrowserTab;
+}
+
+namespace iecapt {
+
+struct PagePicture {
+    QImage image;
+    QString error;  // why there is no image, in a few words
+};
+
+// Elements fixed to the screen are pinned first, so they are in the picture
+// once and cover nothing. A page taller than the engine takes in one picture
+// is taken in bands; one taller than a JPEG can be is scaled down to fit,
+// whole.
+PagePicture takePicture(quendrel::platform::BrowserTab& tab);
+
+}  // namespace iecapt
