@@ -35,8 +35,8 @@ protected:
             << "build the capture program first";
     }
 
-    void capture(const QString& address, const QString& capturePath) {
-        CaptureSnapshot({desktop, processes, events}, &bar, 2, address, capturePath);
+    QString capture(const QString& address, const QString& capturePath) {
+        return CaptureSnapshot({desktop, processes, events}, &bar, 2, address, capturePath);
     }
 
     QTemporaryDir out;
@@ -136,7 +136,9 @@ TEST_F(SnapshotTest, AFailedCaptureLeavesNoPictureAndTheEarlierOneIsNotPrintedAg
     PrintCapturedPicture(print, first);
 
     const QString second = out.filePath(QStringLiteral("second.jpg"));
-    capture(QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort()), second);
+    const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(LocalHttpServer::closedPort());
+    // The capture program's own reason, for the run's closing report.
+    EXPECT_EQ(capture(address, second), QStringLiteral("cannot load %1: the connection was refused").arg(address));
     EXPECT_FALSE(QFileInfo::exists(second));
     EXPECT_THROW(print.Load(second), Failure);
     print.SetDeviceUnits();
