@@ -3,7 +3,8 @@
 // Pages are served on 127.0.0.1 by this program. Prints its measurements.
 #include "platform/print_system.h"
 #include "platform/qt_event_pump.h"
-#include "platform/web_engine_setup.h"
+#include "platform/browser_tab.h"
+#include "platform/headless_browser.h"
 #include "saverun/browser_print.h"
 #include "support/local_http_server.h"
 
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QWebEnginePage>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -66,24 +66,19 @@ long rssKilobytes(qint64 pid) {
     return -1;
 }
 
-// The bare engine: one page, load, wait for its end, print, wait for the PDF.
+// The bare engine: one tab, load, wait for its end, print, wait for the PDF.
 class BareLoop {
 public:
-    QWebEnginePage page;
+    explicit BareLoop(quendrel::platform::HeadlessBrowser& browser) : tab(browser), events(browser.events()) {}
+    quendrel::platform::BrowserTab tab;
+    quendrel::platform::EventPump& events;
     long long bytes = 0;
     void print(const QUrl& url) {
-        QEventLoop loop;
-        auto loaded = QObject::connect(&page, &QWebEnginePage::loadFinished, &loop, &QEventLoop::quit);
-        page.load(url);
-        loop.exec();
-        QObject::disconnect(loaded);
-        QByteArray pdf;
-        page.printToPdf([&](const QByteArray& data) {
-            pdf = data;
-            loop.quit();
-        });
-        loop.exec();
-        bytes += pdf.size();
+        using Load = quendrel::platform::BrowserTab::Load;
+        tab.navigate(url);
+        while (tab.load() == Load::Pending || tab.load() == Load::Committed) events.waitForEvents(100);
+        const auto pdf = tab.call(QStringLiteral("Page.printToPDF"));
+        bytes += pdf.result.value(QStringLiteral("data")).toString().size() * 3 / 4;
     }
 };
 
@@ -96,7 +91,6 @@ double median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    quendrel::platform::prepareWebEngineEnvironment();
     QApplication app(argc, argv);
 
     LocalHttpServer server;
@@ -109,8 +103,9 @@ int main(int argc, char** argv) {
 
     quendrel::platform::QtEventPump events;
     NullPrintSystem printers;
-    quendrel::BrowserPrint ours(nullptr, events, printers);
-    BareLoop bare;
+    quendrel::platform::HeadlessBrowser engine(events);
+    quendrel::BrowserPrint ours(engine, printers);
+    BareLoop bare(engine);
 
     // Warm both up so neither pays for starting the engine inside a measurement.
     bare.print(pages[0]);
@@ -150,14 +145,11 @@ int main(int argc, char** argv) {
     for (double ms : bareMs) std::printf(" %.1f", ms);
     std::printf("\n  mean PDF size: %.1f KB\n", printers.bytes / 1024.0 / printers.jobs);
 
-    const qint64 renderer = ours.page()->renderProcessPid();
-    std::printf("memory over 100 prints (VmRSS, KB): program / its renderer\n");
-    std::printf("  at start:        %8ld / %8ld\n", rssKilobytes(0), rssKilobytes(renderer));
+    std::printf("memory over 100 prints (VmRSS of the program, KB)\n");
+    std::printf("  at start:        %8ld\n", rssKilobytes(0));
     for (int i = 1; i <= 100; ++i) {
         ours.LoadAndPrintPage(pages[i % pages.size()].toString());
-        if (i == 10 || i == 100)
-            std::printf("  after %3d prints: %8ld / %8ld\n", i, rssKilobytes(0),
-                        rssKilobytes(ours.page()->renderProcessPid()));
+        if (i == 10 || i == 100) std::printf("  after %3d prints: %8ld\n", i, rssKilobytes(0));
     }
     return 0;
 }

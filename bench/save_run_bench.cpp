@@ -4,7 +4,7 @@
 // and the capture program alone for the picture method. Ten documentation-like
 // pages are served on 127.0.0.1 by this program; every run goes through the
 // real parts (the main window offscreen, CUPS with the Marrowby PDF Writer
-// queue and its backend, Qt WebEngine, iecapt). Also measures what the tool
+// queue and its backend, the system's Chromium, iecapt). Also measures what the tool
 // itself burns while it only waits: for the capture program, and for a held
 // printer queue. Prints its measurements; fails loudly when a run does not end
 // with "Done." and ten PDFs.
@@ -19,7 +19,6 @@
 #include "platform/page_settle.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_event_pump.h"
-#include "platform/web_engine_setup.h"
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
 #include "support/local_http_server.h"
@@ -678,7 +677,6 @@ void benchMemoryRun(SaveRunner& tool, LocalHttpServer& server, const QString& wo
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    quendrel::platform::prepareWebEngineEnvironment();
     QApplication app(argc, argv);
 
     if (geteuid() == 0) {

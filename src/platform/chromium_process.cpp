@@ -47,14 +47,14 @@ QString makePrivateFolder() {
     if (!QDir::isAbsolutePath(cache)) cache = QDir::homePath() + QStringLiteral("/.cache");
     const QString base = cache + QStringLiteral("/quendrel");
     if (!QDir().mkpath(base))
-        throw Failure(QStringLiteral("The web engine cannot start: the folder %1 cannot be made.").arg(base));
+        throw EngineUnavailable(QStringLiteral("The web engine cannot start: the folder %1 cannot be made.").arg(base));
     QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     removeAbandonedFolders(QDir(base));
     QByteArray pattern =
         QFile::encodeName(base + u'/' + QString::fromLatin1(kFolderPrefix) + QString::number(::getpid()) + u'-') +
         "XXXXXX";
     if (!::mkdtemp(pattern.data()))  // mode 0700
-        throw Failure(QStringLiteral("The web engine cannot start: no private folder in %1 (%2).")
+        throw EngineUnavailable(QStringLiteral("The web engine cannot start: no private folder in %1 (%2).")
                           .arg(base, QString::fromLocal8Bit(std::strerror(errno))));
     return QFile::decodeName(pattern);
 }
@@ -140,7 +140,7 @@ QString FindChromium() {
 std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& options) {
     const QString program = FindChromium();
     if (program.isEmpty())
-        throw Failure(QStringLiteral("The web engine Chromium is not installed. Install the package \"%1\" "
+        throw EngineUnavailable(QStringLiteral("The web engine Chromium is not installed. Install the package \"%1\" "
                                      "(sudo apt-get install %1).")
                           .arg(QString::fromLatin1(kChromiumPackage)));
     const QString folder = makePrivateFolder();
@@ -154,7 +154,7 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& o
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
         QDir(folder).removeRecursively();
-        throw Failure(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
     const int input = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     const int errors = openOrNull(QFile::encodeName(folder + QStringLiteral("/stderr.log")), O_WRONLY | O_CREAT | O_TRUNC);
@@ -168,7 +168,7 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& o
     if (pid < 0) {
         ::close(sockets[0]);
         QDir(folder).removeRecursively();
-        throw Failure(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(forkError))));
+        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(forkError))));
     }
     return std::unique_ptr<ChromiumProcess>(new ChromiumProcess(pid, sockets[0], folder));
 }

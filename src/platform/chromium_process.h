@@ -1,6 +1,7 @@
 #pragma once
 // The system's Chromium, started headless for one run or one capture, driven
 // through a pipe, with a private profile that goes with it.
+#include "failure.h"
 #include "pipe_channel.h"
 
 #include <QString>
@@ -17,6 +18,13 @@ QString FindChromium();
 // The package that brings the engine, for the messages that name it.
 inline constexpr char kChromiumPackage[] = "chromium";
 
+// The engine is missing or does not start: no page can render until that is
+// mended, so callers say it once for what they were asked, not as a fault.
+class EngineUnavailable : public Failure {
+public:
+    using Failure::Failure;
+};
+
 struct ChromiumOptions {
     // The size of the window pages lay themselves out for.
     int width = 1024;
@@ -27,7 +35,7 @@ class ChromiumProcess {
 public:
     // Starts the engine with a profile folder of its own (mode 0700, under
     // the user's cache folder). As root the renderer sandbox cannot work: it
-    // is turned off, and that is said once on stderr. Throws Failure with a
+    // is turned off, and that is said once on stderr. Throws EngineUnavailable with a
     // message that names the package when the engine is missing or cannot
     // start.
     static std::unique_ptr<ChromiumProcess> Start(const ChromiumOptions& options = {});

@@ -33,7 +33,7 @@ void HeadlessBrowser::start() {
         QString words = process_->lastWords().section(u'\n', -1).trimmed();
         end();
         if (words.isEmpty()) words = version.error;
-        throw Failure(QStringLiteral("The web engine Chromium (package \"%1\") did not start: %2")
+        throw EngineUnavailable(QStringLiteral("The web engine Chromium (package \"%1\") did not start: %2")
                           .arg(QString::fromLatin1(kChromiumPackage), words));
     }
     version_ = version.result.value(QStringLiteral("product")).toString();

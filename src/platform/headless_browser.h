@@ -21,7 +21,7 @@ public:
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
 
     // Starts the engine unless it runs; one that has ended (crashed, killed)
-    // is started afresh. Throws Failure with a message that names the
+    // is started afresh. Throws EngineUnavailable with a message that names the
     // package when it is missing or does not start.
     void start();
     // Ends the engine and removes its profile; the next start makes a new one.

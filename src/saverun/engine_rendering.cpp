@@ -38,6 +38,17 @@ void EngineRendering::LoadPicture(const QString& capturePath) {
 
 int EngineRendering::LoadAndPrintPage(const QString& target) {
     failure_.clear();
+    try {
+        return printPage(target);
+    } catch (const platform::EngineUnavailable& unavailable) {
+        // Said in the closing report for each entry it stops, not in a box
+        // for each of them.
+        failure_ = unavailable.description();
+        return 0;
+    }
+}
+
+int EngineRendering::printPage(const QString& target) {
     const std::unique_ptr<AheadWork> work = ahead_.Take({target, 2});  // released when the entry is done
     if (auto* ahead = dynamic_cast<AheadPage*>(work.get())) {
         const int job = ahead->PrintInto(target);

@@ -44,6 +44,7 @@ public:
 
 private:
     SnapshotPlatform snapshots() const;
+    int printPage(const QString& target);
     std::unique_ptr<AheadWork> startAhead(const AheadEntry& entry);
 
     // The last download, so its page file is loaded as the page it came from.

@@ -118,6 +118,33 @@ TEST_F(BrowserPrintTest, APageThatNeverAnswersFailsAtTheLoadLimit) {
     EXPECT_TRUE(printers.jobs.empty());
 }
 
+// An engine that is not installed, or does not start, is said in one clear
+// message that names its package; nothing hangs.
+TEST_F(BrowserPrintTest, AMissingOrBrokenEngineIsSaidClearly) {
+    const QByteArray chosen = qgetenv("QUENDREL_CHROMIUM");
+    const struct {
+        const char* program;
+        const char* says;
+    } engines[] = {
+        {"/nonexistent/chromium", "is not installed. Install the package \"chromium\""},
+        {"/bin/false", "(package \"chromium\") did not start"},
+    };
+    for (const auto& broken : engines) {
+        SCOPED_TRACE(broken.program);
+        qputenv("QUENDREL_CHROMIUM", broken.program);
+        platform::HeadlessBrowser missing(events);
+        BrowserPrint browser(missing, printers);
+        try {
+            browser.LoadAndPrintPage(server.url(QStringLiteral("/a.html")));
+            ADD_FAILURE() << "no failure";
+        } catch (const platform::EngineUnavailable& failure) {
+            EXPECT_TRUE(failure.description().contains(QString::fromLatin1(broken.says))) << failure.what();
+        }
+    }
+    qputenv("QUENDREL_CHROMIUM", chosen);
+    EXPECT_TRUE(printers.jobs.empty());
+}
+
 TEST_F(BrowserPrintTest, ARefusedJobIsAFailure) {
     server.serve(QStringLiteral("/a.html"), HttpResponse::html("<p>a</p>"));
     BrowserPrint browser(engine, printers);
