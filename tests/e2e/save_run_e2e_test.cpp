@@ -299,6 +299,51 @@ TEST_F(SaveRunEndToEnd, TheMainWindowKeepsItsNativeWindowWhenTheBrowserIsMade) {
     }
 }
 
+// What X shows under the pointer over a control: the pointer Qt put on the
+// native window the control draws in.
+Qt::CursorShape pointerShownOver(QWidget* control) {
+    QWidget* native = control->internalWinId() ? control : control->nativeParentWidget();
+    return native && native->windowHandle() ? native->windowHandle()->cursor().shape() : Qt::BlankCursor;
+}
+
+// While a run waits for its page, the real pointer over every push button and
+// over the list is the hourglass, as over the rest of the window; before the
+// run it is the hand over a button.
+TEST_F(SaveRunEndToEnd, ThePointerIsTheHourglassOverEveryControlWhileTheRunWaits) {
+    if (!underX()) {
+        EXPECT_TRUE(passesUnderX("SaveRunEndToEnd.ThePointerIsTheHourglassOverEveryControlWhileTheRunWaits"));
+        return;
+    }
+    form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    HttpResponse slow = HttpResponse::html(page("Delta Slate Heron"));
+    slow.delayMs = 5'000;
+    server.serve("/slow.html", slow);
+    add(server.url(QStringLiteral("/slow.html")));
+    choose(2);
+    const auto pointTo = [](QWidget* control) {
+        QTest::mouseMove(control);  // the real pointer, through the X server
+        QTest::qWait(250);
+    };
+    pointTo(form().PushButton1);
+    EXPECT_EQ(pointerShownOver(form().PushButton1), Qt::PointingHandCursor);
+
+    QWidget* controls[] = {form().PushButton1, form().PushButton6, form().PushButton7, form().PushButton4,
+                           form().PushButton3, form().PushButton2, form().ListView1->viewport()};
+    std::vector<std::pair<QString, Qt::CursorShape>> seen;
+    QTimer::singleShot(1'000, &form(), [&] {  // the page is still on its way
+        for (QWidget* control : controls) {
+            pointTo(control);
+            seen.emplace_back(control->objectName() + QLatin1Char('/') + QString::fromLatin1(control->metaObject()->className()),
+                              pointerShownOver(control));
+        }
+    });
+    start();
+    EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
+    ASSERT_EQ(seen.size(), std::size(controls)) << "the run ended before its page came";
+    for (const auto& [control, shape] : seen) EXPECT_EQ(shape, Qt::WaitCursor) << control.toStdString();
+}
+
 // The program as it is installed: its window, named after the product, shows
 // its icon to the desktop from the start.
 TEST(BuiltProgram, ShowsItsWindowWithItsIcon) {
