@@ -237,7 +237,8 @@ int PicturePrint::EndDocument(const QString& title) {
     const QByteArray drawn = std::exchange(document_, QByteArray());
     sheets_ = 0;
     if (!ended) throw Failure(QStringLiteral("The print document could not be ended."));
-    const QByteArray pdf = WithPdfProperties(drawn, {documentTitle(), address_, QDateTime::currentDateTime()});
+    const QByteArray pdf =
+        WithPdfProperties(drawn, {documentTitle(), address_, QDateTime::currentDateTime(), ProducerName({})});
 
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/quendrel-picture-XXXXXX.pdf"));
     if (!file.open())
