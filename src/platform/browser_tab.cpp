@@ -79,6 +79,8 @@ BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
           {QStringLiteral("deviceScaleFactor"), 1},
           {QStringLiteral("mobile"), false}});
     send(QStringLiteral("Fetch.enable"), interceptions(false));
+    // Each tab runs as the one a person looks at.
+    send(QStringLiteral("Emulation.setFocusEmulationEnabled"), {{QStringLiteral("enabled"), true}});
     if (!scripts) send(QStringLiteral("Emulation.setScriptExecutionDisabled"), {{QStringLiteral("value"), true}});
     const SettleScripts settle = SettleScriptSources();
     send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"), {{QStringLiteral("source"), settle.pageWorld}});

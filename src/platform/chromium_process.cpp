@@ -67,6 +67,12 @@ QStringList engineArguments(const QString& program, const QString& folder, const
         QStringLiteral("--user-data-dir=") + folder + QStringLiteral("/profile"),
         QStringLiteral("--window-size=%1,%2").arg(options.width).arg(options.height),
         QStringLiteral("--hide-scrollbars"),
+        // Every tab is a page in flight that nobody looks at: none may be
+        // treated as a background tab, whose timers and frames the engine
+        // would slow down.
+        QStringLiteral("--disable-background-timer-throttling"),
+        QStringLiteral("--disable-renderer-backgrounding"),
+        QStringLiteral("--disable-backgrounding-occluded-windows"),
         QStringLiteral("--mute-audio"),
         // Nothing of the engine's own reaches the network or waits for a person.
         QStringLiteral("--no-first-run"),
