@@ -87,7 +87,8 @@ QStringList engineArguments(const QString& program, const QString& folder, const
         QStringLiteral("--deny-permission-prompts"),
         QStringLiteral("--password-store=basic"),
         QStringLiteral("--use-mock-keychain"),
-        QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,AutofillServerCommunication"),
+        QStringLiteral("--disable-features=Translate,MediaRouter,OptimizationHints,AutofillServerCommunication,"
+                       "PreloadTopChromeWebUI,SpareRendererForSitePerProcess"),
     };
     if (::geteuid() == 0) {
         static bool said = false;

@@ -36,10 +36,21 @@ void HeadlessBrowser::start() {
         throw EngineUnavailable(QStringLiteral("The web engine Chromium (package \"%1\") did not start: %2")
                           .arg(QString::fromLatin1(kChromiumPackage), words));
     }
+    closeOwnTabs();
     version_ = version.result.value(QStringLiteral("product")).toString();
     userAgent_ = version.result.value(QStringLiteral("userAgent")).toString().replace(QStringLiteral("HeadlessChrome/"),
                                                                                       QStringLiteral("Chrome/"));
     refuseUnattendedWork();
+}
+
+void HeadlessBrowser::closeOwnTabs() {
+    // The engine opens a blank tab of its own, with a renderer that no page
+    // of ours uses.
+    const DevToolsReply targets = client_->call(events_, QStringLiteral("Target.getTargets"));
+    for (const QJsonValue& target : targets.result.value(QStringLiteral("targetInfos")).toArray())
+        if (target.toObject().value(QStringLiteral("type")).toString() == QStringLiteral("page"))
+            client_->send(QStringLiteral("Target.closeTarget"),
+                          {{QStringLiteral("targetId"), target.toObject().value(QStringLiteral("targetId"))}});
 }
 
 void HeadlessBrowser::refuseUnattendedWork() {

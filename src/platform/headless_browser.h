@@ -40,6 +40,7 @@ public:
     int generation() const { return generation_; }
 
 private:
+    void closeOwnTabs();
     void refuseUnattendedWork();
 
     EventPump& events_;
