@@ -38,7 +38,7 @@ QJsonObject interceptions(bool copy) {
 }  // namespace
 
 BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
-    : browser_(started(browser)), generation_(browser.generation()) {
+    : browser_(started(browser)), generation_(browser.generation()), scripts_(scripts) {
     EventPump& events = browser_.events();
     DevToolsClient& client = browser_.client();
     const DevToolsReply target = client.call(events, QStringLiteral("Target.createTarget"),
@@ -70,7 +70,8 @@ BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
     send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
     send(QStringLiteral("Page.setInterceptFileChooserDialog"), {{QStringLiteral("enabled"), true}});
     send(QStringLiteral("Network.enable"));
-    send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), browser_.userAgent()}});
+    if (!browser_.userAgent().isEmpty())
+        send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), browser_.userAgent()}});
     // The page area of a desktop browser's window, whatever the engine's own
     // window leaves for it.
     send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
@@ -99,6 +100,8 @@ BrowserTab::~BrowserTab() {
     client->unlisten(closing_);
     client->send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), targetId_}});
 }
+
+bool BrowserTab::usable() { return !crashed_ && client(); }
 
 DevToolsClient* BrowserTab::client() {
     // A tab of an engine that has ended and been started afresh is gone.

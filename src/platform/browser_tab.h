@@ -57,6 +57,9 @@ public:
     void whenLoaded(std::function<void()> loaded) { whenLoaded_ = std::move(loaded); }
     // The renderer crashed or was ended: the tab shows nothing more.
     bool crashed() const { return crashed_; }
+    // Whether the tab can still load a page: its renderer and its engine live.
+    bool usable();
+    bool runsScripts() const { return scripts_; }
 
     using Answer = std::function<void(bool answered, const QJsonValue& value)>;
     // Evaluates an expression in the tab's own world; the answer arrives by
@@ -85,6 +88,7 @@ private:
 
     HeadlessBrowser& browser_;
     int generation_;
+    bool scripts_;
     QString targetId_;
     QString sessionId_;
     int listening_ = 0;

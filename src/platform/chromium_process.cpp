@@ -96,7 +96,8 @@ QStringList engineArguments(const QString& program, const QString& folder, const
             std::fputs("Running as root: the web engine's renderer sandbox is turned off.\n", stderr);
         arguments << QStringLiteral("--no-sandbox");
     }
-    arguments << QStringLiteral("about:blank");
+    // No tab of the engine's own: every tab is one of ours.
+    arguments << QStringLiteral("--no-startup-window");
     return arguments;
 }
 

@@ -1,5 +1,6 @@
 #include "headless_browser.h"
 
+#include "browser_tab.h"
 #include "event_pump.h"
 #include "failure.h"
 
@@ -10,6 +11,8 @@ namespace quendrel::platform {
 namespace {
 // A cold start of the engine on a loaded machine takes a few seconds.
 constexpr int kStartLimitMs = 30'000;
+// As many as a run has pages in flight at once, with the one in hand.
+constexpr size_t kMostIdleTabs = 8;
 }  // namespace
 
 HeadlessBrowser::HeadlessBrowser(EventPump& events, ChromiumOptions options)
@@ -18,6 +21,7 @@ HeadlessBrowser::HeadlessBrowser(EventPump& events, ChromiumOptions options)
 HeadlessBrowser::~HeadlessBrowser() { end(); }
 
 void HeadlessBrowser::end() {
+    idleTabs_.clear();
     client_.reset();
     process_.reset();
 }
@@ -36,21 +40,27 @@ void HeadlessBrowser::start() {
         throw EngineUnavailable(QStringLiteral("The web engine Chromium (package \"%1\") did not start: %2")
                           .arg(QString::fromLatin1(kChromiumPackage), words));
     }
-    closeOwnTabs();
     version_ = version.result.value(QStringLiteral("product")).toString();
     userAgent_ = version.result.value(QStringLiteral("userAgent")).toString().replace(QStringLiteral("HeadlessChrome/"),
                                                                                       QStringLiteral("Chrome/"));
     refuseUnattendedWork();
 }
 
-void HeadlessBrowser::closeOwnTabs() {
-    // The engine opens a blank tab of its own, with a renderer that no page
-    // of ours uses.
-    const DevToolsReply targets = client_->call(events_, QStringLiteral("Target.getTargets"));
-    for (const QJsonValue& target : targets.result.value(QStringLiteral("targetInfos")).toArray())
-        if (target.toObject().value(QStringLiteral("type")).toString() == QStringLiteral("page"))
-            client_->send(QStringLiteral("Target.closeTarget"),
-                          {{QStringLiteral("targetId"), target.toObject().value(QStringLiteral("targetId"))}});
+std::unique_ptr<BrowserTab> HeadlessBrowser::takeTab() {
+    while (!idleTabs_.empty()) {
+        std::unique_ptr<BrowserTab> tab = std::move(idleTabs_.back());
+        idleTabs_.pop_back();
+        if (tab->usable()) return tab;
+    }
+    return nullptr;
+}
+
+void HeadlessBrowser::keepTab(std::unique_ptr<BrowserTab> tab) {
+    if (!tab) return;
+    tab->whenLoaded({});
+    if (!tab->usable() || !tab->runsScripts() || idleTabs_.size() >= kMostIdleTabs) return;
+    tab->navigate(QUrl(QStringLiteral("about:blank")));
+    idleTabs_.push_back(std::move(tab));
 }
 
 void HeadlessBrowser::refuseUnattendedWork() {

@@ -8,9 +8,11 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace quendrel::platform {
 
+class BrowserTab;
 class EventPump;
 
 class HeadlessBrowser {
@@ -26,6 +28,15 @@ public:
     void start();
     // Ends the engine and removes its profile; the next start makes a new one.
     void end();
+
+    // A tab that has served a page, kept for the next one, so that pages of
+    // one site follow each other in one renderer instead of each starting
+    // its own; null when none is kept.
+    std::unique_ptr<BrowserTab> takeTab();
+    // Gives a tab back. One that crashed, runs no scripts or belongs to an
+    // engine that has ended is closed; so is one beyond the few kept. A kept
+    // tab is sent to a blank page, so nothing of its last page runs on.
+    void keepTab(std::unique_ptr<BrowserTab> tab);
     bool isRunning() const { return client_ && client_->isOpen(); }
 
     // Only while running.
@@ -40,13 +51,13 @@ public:
     int generation() const { return generation_; }
 
 private:
-    void closeOwnTabs();
     void refuseUnattendedWork();
 
     EventPump& events_;
     ChromiumOptions options_;
     std::unique_ptr<ChromiumProcess> process_;
     std::unique_ptr<DevToolsClient> client_;
+    std::vector<std::unique_ptr<BrowserTab>> idleTabs_;
     QString version_;
     QString userAgent_;
     int generation_ = 0;

@@ -47,17 +47,17 @@ BrowserPrint::BrowserPrint(platform::HeadlessBrowser& browser, platform::PrintSy
       loadLimitSeconds_(loadLimitSeconds),
       settleLimitMs_(settleLimitMs) {}
 
-BrowserPrint::~BrowserPrint() = default;
+BrowserPrint::~BrowserPrint() { browser_.keepTab(std::move(tab_)); }
 
 platform::BrowserTab& BrowserPrint::tab(bool scripts) {
     // A tab that crashed, or whose engine ended with the last run, shows
     // nothing more; the next page gets a fresh one. A page printed without
     // scripts leaves a tab that runs none: the next page gets scripts back.
-    if (!tab_ || tab_->crashed() || !browser_.isRunning() || tabRunsScripts_ != scripts) {
+    if (!tab_ || !tab_->usable() || tab_->runsScripts() != scripts) {
         pending_.reset();
-        tab_.reset();
-        tab_ = std::make_unique<platform::BrowserTab>(browser_, scripts);
-        tabRunsScripts_ = scripts;
+        browser_.keepTab(std::move(tab_));
+        if (scripts) tab_ = browser_.takeTab();
+        if (!tab_) tab_ = std::make_unique<platform::BrowserTab>(browser_, scripts);
     }
     return *tab_;
 }
@@ -148,7 +148,6 @@ void BrowserPrint::reloadWithoutScripts() {
     // The engine cannot stop a script that never yields: its renderer is
     // ended, and the same page loaded again in a tab that runs no script.
     tab_->crash();
-    tab_.reset();
     tab(/*scripts=*/false);
     if (!lastNavigation_) return;
     auto load = std::make_unique<PendingLoad>();

@@ -22,10 +22,11 @@ inline constexpr int kPageLoadLimitSeconds = 60;
 // How long the engine may take to lay out and print a loaded page.
 inline constexpr int kPagePrintLimitSeconds = 60;
 
-// One page in flight: a tab of its own, made on first use in the window's
-// size of a desktop browser, so the page lays itself out and loads as it
-// would for a person. A tab whose renderer crashed, or whose engine ended, is
-// replaced by a fresh one at the next load.
+// One page in flight: a tab of its own, taken on first use (one the engine
+// kept from an earlier page, or a new one) in the window's size of a desktop
+// browser, so the page lays itself out and loads as it would for a person.
+// A tab whose renderer crashed, or whose engine ended, is replaced at the
+// next load; the tab goes back to the engine with this object.
 //
 // Pages cannot read local files through file addresses; remote resources
 // still load. Script dialogs, file choosers, downloads, permission prompts
@@ -94,7 +95,6 @@ private:
     int settleLimitMs_;
     Navigation lastNavigation_;
     std::unique_ptr<platform::BrowserTab> tab_;
-    bool tabRunsScripts_ = true;
     std::unique_ptr<PendingLoad> pending_;  // started by StartLoad
     QString failure_;
 };

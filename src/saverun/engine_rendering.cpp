@@ -86,7 +86,7 @@ void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {
         engine_.end();
         return;
     }
-    ahead_.Plan(coming, [this](const AheadEntry& entry) -> std::unique_ptr<AheadWork> {
+    ahead_.Plan(WithinCaptureLimit(coming, kCapturesAtOnce), [this](const AheadEntry& entry) -> std::unique_ptr<AheadWork> {
         // What cannot be started ahead (the engine does not start) is tried
         // again, and said, in the entry's own turn.
         try {

@@ -35,4 +35,11 @@ std::unique_ptr<AheadWork> LookAheadQueue::Take(const AheadEntry& entry) {
     return work;
 }
 
+QList<AheadEntry> WithinCaptureLimit(const QList<AheadEntry>& coming, int captures) {
+    QList<AheadEntry> kept;
+    for (const AheadEntry& entry : coming)
+        if (entry.method != 1 || captures-- > 0) kept.push_back(entry);
+    return kept;
+}
+
 }  // namespace quendrel

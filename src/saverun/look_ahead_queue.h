@@ -17,6 +17,11 @@ public:
     virtual ~AheadWork() = default;
 };
 
+// The coming entries without the captures beyond the first `captures`: each
+// capture is an engine of its own and bound by the processor, so more of them
+// at once buy no speed, only memory. Order is kept.
+QList<AheadEntry> WithinCaptureLimit(const QList<AheadEntry>& coming, int captures);
+
 class LookAheadQueue {
 public:
     // Starts the work for an entry, or gives none (for a method with nothing

@@ -9,6 +9,8 @@ namespace quendrel {
 
 // How many entries after the one in hand are made ready while it prints.
 inline constexpr int kLookAheadEntries = 4;
+// How many captures run at once, the one in hand among them.
+inline constexpr int kCapturesAtOnce = 2;
 
 // An entry of the run as the rendering may prepare it ahead: its address and
 // the method (1 to 3, 0 for none) in force when it was named.

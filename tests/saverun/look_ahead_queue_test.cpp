@@ -73,5 +73,21 @@ TEST(LookAheadQueueTest, GivesOnlyTheFirstEntrysWorkToItsOwnCall) {
     EXPECT_EQ(log, QStringList({"start a", "start b", "end a", "end b"}));
 }
 
+TEST(LookAheadQueueTest, CapturesBeyondTheLimitAreNotPrepared) {
+    const struct {
+        const char* coming;
+        const char* kept;
+    } cases[] = {
+        {"a:1 b:1 c:1 d:1", "a:1 b:1"},
+        {"a:2 b:1 c:3 d:1 e:1", "a:2 b:1 c:3 d:1"},
+        {"a:2 b:3", "a:2 b:3"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.coming);
+        EXPECT_EQ(WithinCaptureLimit(entries(QString::fromLatin1(c.coming)), 2), entries(QString::fromLatin1(c.kept)));
+    }
+}
+
 }  // namespace
 }  // namespace quendrel
