@@ -19,7 +19,6 @@ EngineRendering::EngineRendering(platform::Platform& platform, QLabel* pictureHo
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
     capturePath_ = capturePath;
     captureAddress_ = address;
-    failure_.clear();
     const std::unique_ptr<AheadWork> work = ahead_.Take({address, 1});
     if (auto* ahead = dynamic_cast<AheadCapture*>(work.get())) {
         failure_ = ahead->FinishInto(&progress_, entryCount_(), capturePath);
