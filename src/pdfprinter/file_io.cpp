@@ -17,6 +17,8 @@ namespace {
 // before the flag is raised, and the flag drops before the path changes.
 char g_pendingPath[PATH_MAX + 1];
 volatile sig_atomic_t g_pendingSet = 0;
+// Where each new temporary file is announced; -1 for nowhere.
+int g_announceFd = -1;
 
 }  // namespace
 
@@ -37,7 +39,15 @@ TemporaryFile::TemporaryFile(std::string path) : path_(std::move(path)) {
         std::memcpy(g_pendingPath, path_.c_str(), path_.size() + 1);
         g_pendingSet = 1;
     }
+    if (g_announceFd >= 0) {
+        std::string record = path_;
+        record += '\0';
+        std::string ignored;
+        writeAll(g_announceFd, record.data(), record.size(), ignored);
+    }
 }
+
+void announceTemporaryFilesTo(int fd) { g_announceFd = fd; }
 
 TemporaryFile::TemporaryFile(TemporaryFile&& other) noexcept
     : path_(std::move(other.path_)), owned_(other.owned_) {
@@ -125,24 +135,71 @@ std::string randomHexSuffix() {
     return out;
 }
 
-std::string quoted(std::string_view text) {
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of `text`, or 0 when
+// it starts with a byte that begins none (stray, overlong, surrogate, beyond
+// U+10FFFF or cut short).
+std::size_t utf8SequenceLength(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        if (lead == 0xe0) low = 0xa0;
+        if (lead == 0xed) high = 0x9f;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        if (lead == 0xf0) low = 0x90;
+        if (lead == 0xf4) high = 0x8f;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xbf) return 0;
+    return length;
+}
+
+void appendHexEscape(std::string& out, unsigned char c) {
     static const char hex[] = "0123456789abcdef";
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
+    out += "\\x";
+    out += hex[c >> 4];
+    out += hex[c & 0xf];
+}
+
+}  // namespace
+
+std::string quoted(std::string_view text) {
+    return '"' + escapedForLog(text, true) + '"';
+}
+
+std::string escapedForLog(std::string_view text, bool escapeQuotes) {
+    std::string out;
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[at]);
+        const std::size_t length = utf8SequenceLength(text.substr(at));
+        if (length > 1) {
+            out.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        ++at;
+        if (escapeQuotes && (c == '"' || c == '\\')) {
             out += '\\';
             out += static_cast<char>(c);
         } else if (c == '\n') {
             out += "\\n";
-        } else if (c < 0x20 || c == 0x7f) {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 0xf];
+        } else if (length == 0 || c < 0x20 || c == 0x7f) {
+            appendHexEscape(out, c);
         } else {
             out += static_cast<char>(c);
         }
     }
-    out += '"';
     return out;
 }
 

@@ -42,6 +42,11 @@ private:
     bool moved_ = false;  // a moved-from object leaves the signal slot alone
 };
 
+// From now on each TemporaryFile made writes its path and a NUL to `fd`, so
+// that whoever supervises this process can remove what it leaves when it is
+// stopped or killed mid-write. -1 stops the announcements.
+void announceTemporaryFilesTo(int fd);
+
 // Async-signal-safe: removes the temporary file that is being written, if any.
 void removeTemporaryFileFromSignalHandler() noexcept;
 
@@ -57,8 +62,15 @@ void syncFolder(const std::string& folder);
 // temporary files that must not be guessed or collide.
 std::string randomHexSuffix();
 
-// The text in double quotes with control characters, quotes and backslashes
-// escaped, safe to put on one log line.
+// The text in double quotes with control characters, quotes, backslashes and
+// bytes that are not UTF-8 escaped, safe to put on one log line.
 std::string quoted(std::string_view text);
+
+// The text as one line of valid UTF-8: control characters and bytes that
+// are not UTF-8 become \xNN escapes, a newline \n; with `escapeQuotes`,
+// quotes and backslashes get a backslash too. CUPS makes the backend's lines
+// the printer's state message, which every client of the scheduler reads
+// as UTF-8.
+std::string escapedForLog(std::string_view text, bool escapeQuotes = false);
 
 }  // namespace marrowby

@@ -1,9 +1,10 @@
 #pragma once
-// Where one job of a user goes: to the file the tool pointed the printer at,
-// into the user's PDF folder, or nowhere (the job fails). Reads the user's
-// control values and takes the mark that armed the printer, so it must run
-// with the user's rights, once per job.
+// Where one job of a user goes: to the file the tool pointed the printer at
+// for this very job, into the user's PDF folder, or nowhere (the job fails).
+// Reads the user's control values and takes the job's pointing, so it must
+// run with the user's rights, once per job.
 #include <string>
+#include <string_view>
 
 namespace marrowby {
 
@@ -14,18 +15,22 @@ struct JobDestination {
     std::string reason;  // PdfFolder: why not OutputFile; Refused: what is wrong
 };
 
-// The tool submits its job right after it points the printer: a job created
-// before the pointing, or this long after it, is not the pointed job.
-inline constexpr long long kPointingLifetimeSeconds = 10 * 60;
-// The clock of a home folder on a file server may run a little ahead.
-inline constexpr long long kClockSlackSeconds = 10;
+// A pointing whose job never came (the tool was killed, the job was
+// cancelled) is removed after this long. Its age never decides where a job
+// goes: a job may wait for hours behind other jobs and still takes its own.
+inline constexpr long long kAbandonedPointingSeconds = 24 * 60 * 60;
 
-// OutputFile only when "BypassSaveAs" is "1" and this job, created at
-// `jobCreatedAt` (seconds since the epoch), took a mark written shortly
-// before that names the current "OutputFile"; Refused when so armed but
-// "OutputFile" cannot be read; the PDF folder for every other job. A job
-// created before the mark leaves it for the job it was written for; a mark
-// too old for any job to come is taken away.
-JobDestination chooseJobDestination(const std::string& home, long long jobCreatedAt);
+// True for a token the tool makes: 32 lowercase hex digits.
+bool isPointingToken(std::string_view token);
+
+// OutputFile only when "BypassSaveAs" is "1" and the job carries the token
+// `pointing` of a pointing that is still there: it is taken with this job, so
+// no other job is steered by it. Refused when the pointing is there but
+// cannot be read, or "OutputFile" is not set; the PDF folder for every other job (no token, a token of
+// a pointing already taken, or a control folder others could write in).
+JobDestination chooseJobDestination(const std::string& home, std::string_view pointing);
+
+// Removes pointings last written before `now` - kAbandonedPointingSeconds.
+void removeAbandonedPointings(const std::string& home, long long now);
 
 }  // namespace marrowby

@@ -7,8 +7,13 @@
 namespace marrowby {
 namespace {
 
-// The value of one option in cupsd's options argument, unquoted.
-std::string optionValue(const std::string& options, const std::string& name) {
+bool isThisMachine(const std::string& host) {
+    return host == "localhost" || host == "127.0.0.1" || host == "::1" || host == "[::1]";
+}
+
+}  // namespace
+
+std::string jobOptionValue(const std::string& options, const std::string& name) {
     std::size_t at = 0;
     while (at < options.size()) {
         while (at < options.size() && options[at] == ' ') ++at;
@@ -35,16 +40,10 @@ std::string optionValue(const std::string& options, const std::string& name) {
     return {};
 }
 
-bool isThisMachine(const std::string& host) {
-    return host == "localhost" || host == "127.0.0.1" || host == "::1" || host == "[::1]";
-}
-
-}  // namespace
-
 JobOrigin jobOriginOf(const char* authUid, const char* authUsername, const std::string& options) {
     JobOrigin origin{authUid ? authUid : "", authUsername ? authUsername : "",
-                     optionValue(options, "job-originating-host-name")};
-    const std::string created = optionValue(options, "time-at-creation");
+                     jobOptionValue(options, "job-originating-host-name")};
+    const std::string created = jobOptionValue(options, "time-at-creation");
     char* end = nullptr;
     const long long seconds = std::strtoll(created.c_str(), &end, 10);
     if (!created.empty() && *end == '\0' && seconds > 0) origin.createdAt = seconds;

@@ -19,6 +19,10 @@ struct JobOrigin {
     long long createdAt = 0;   // time-at-creation from the job's options; 0 when unknown
 };
 
+// The value of one option in cupsd's options argument ("name=value
+// name='quoted value' ..."), unquoted; empty when the job has no such option.
+std::string jobOptionValue(const std::string& options, const std::string& name);
+
 // What cupsd tells the backend about the job's origin: its environment and
 // the options argument ("name=value name='quoted value' ...").
 JobOrigin jobOriginOf(const char* authUid, const char* authUsername, const std::string& options);

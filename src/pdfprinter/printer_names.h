@@ -17,9 +17,13 @@ inline constexpr char kBackendScheme[] = "marrowby";
 // The two per-user control values the tool writes before each job.
 inline constexpr char kOutputFileValue[] = "OutputFile";
 inline constexpr char kBypassSaveAsValue[] = "BypassSaveAs";
-// Written last, holding the OutputFile text: arms the printer for exactly one
-// job. The backend takes it away with the job it writes to OutputFile, so no
-// later job (of the tool or of any other program) replaces that file.
-inline constexpr char kJobMarkValue[] = "JobMark";
+// A pointing serves exactly the job it was made for. The tool gives each
+// pointing a fresh random token: it writes the job's file as the value
+// kPointingValuePrefix + token, and the job carries the token as its option
+// kPointingOption. The backend takes that value with the job that carries
+// the token, so no other job (a later one, one of another run of the tool,
+// or one of any other program) is ever steered by it.
+inline constexpr char kPointingOption[] = "marrowby-pointing";
+inline constexpr char kPointingValuePrefix[] = "Job";
 
 }  // namespace marrowby

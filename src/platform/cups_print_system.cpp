@@ -202,7 +202,12 @@ int CupsPrintSystem::submitPdfToDefault(const QString& pdfPath, const QString& t
     if (!dest) throw Failure(QStringLiteral("There is no default printer to print to"));
 
     const QByteArray titleText = title.toUtf8();
-    const int jobId = cupsCreateJob(http.get(), dest->name, titleText.constData(), 0, nullptr);
+    cups_option_t* options = nullptr;
+    int optionCount = 0;
+    for (auto option = jobOptions_.cbegin(); option != jobOptions_.cend(); ++option)
+        optionCount = cupsAddOption(option.key().constData(), option.value().constData(), optionCount, &options);
+    const int jobId = cupsCreateJob(http.get(), dest->name, titleText.constData(), optionCount, options);
+    cupsFreeOptions(optionCount, options);
     if (jobId <= 0) throw Failure(QStringLiteral("The print job was refused: ") + lastError());
 
     auto abandon = [&](const QString& why) {
@@ -252,6 +257,25 @@ JobState CupsPrintSystem::jobState(int jobId) {
         return JobState::Failed;
     }
     return JobState::Unknown;
+}
+
+void CupsPrintSystem::setJobOption(const QString& name, const QString& value) {
+    if (value.isEmpty())
+        jobOptions_.remove(name.toUtf8());
+    else
+        jobOptions_.insert(name.toUtf8(), value.toUtf8());
+}
+
+QString CupsPrintSystem::jobPrinterMessage(int jobId) {
+    Connection http(connectTimeoutMs_, replyTimeoutMs_);
+    if (!http) return {};
+    ipp_t* request = jobRequest(IPP_OP_GET_JOB_ATTRIBUTES, jobId);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "job-printer-state-message");
+    IppResponse response(cupsDoRequest(http.get(), request, "/"));
+    if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) return {};
+    ipp_attribute_t* message = ippFindAttribute(response.get(), "job-printer-state-message", IPP_TAG_TEXT);
+    return message ? QString::fromUtf8(ippGetString(message, 0, nullptr)) : QString();
 }
 
 void CupsPrintSystem::cancelJob(int jobId) {

@@ -3,6 +3,9 @@
 // (~/.cups/lpoptions), and PDF jobs with their states.
 #include "print_system.h"
 
+#include <QByteArray>
+#include <QMap>
+
 namespace quendrel::platform {
 
 class CupsPrintSystem : public PrintSystem {
@@ -22,7 +25,11 @@ public:
     bool setDefaultPrinter(const QString& deviceName) override;
     bool restoreDefaultPrinter(const DefaultPrinter& previous) override;
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
+    void setJobOption(const QString& name, const QString& value) override;
     JobState jobState(int jobId) override;
+    // The job's "job-printer-state-message": the last INFO or ERROR line of
+    // the printer's backend for it.
+    QString jobPrinterMessage(int jobId) override;
     void cancelJob(int jobId) override;
 
     // The file that holds the user's own printer choices: ~/.cups/lpoptions,
@@ -33,6 +40,7 @@ public:
     static QString ownDefaultIn(const QByteArray& lpoptions);
 
 private:
+    QMap<QByteArray, QByteArray> jobOptions_;
     int connectTimeoutMs_;
     int replyTimeoutMs_;
 };

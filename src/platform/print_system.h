@@ -64,7 +64,16 @@ public:
     // Submits a PDF file to the default printer as one job; gives its id.
     // Throws Failure when the job cannot be submitted.
     virtual int submitPdfToDefault(const QString& pdfPath, const QString& title) = 0;
+    // An option (name=value) that every job submitted from now on carries;
+    // an empty value takes it away.
+    virtual void setJobOption(const QString& name, const QString& value) { Q_UNUSED(name) Q_UNUSED(value) }
     virtual JobState jobState(int jobId) = 0;
+    // What the printer said last about a job, in its own words ("" when
+    // nothing or when it cannot be asked): for a failed job, why.
+    virtual QString jobPrinterMessage(int jobId) {
+        Q_UNUSED(jobId)
+        return {};
+    }
     virtual void cancelJob(int jobId) = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/print_system.h"
 #include "platform/printer_control_store.h"
 
+#include <QRandomGenerator>
 #include <exception>
 
 namespace quendrel {
@@ -71,6 +72,14 @@ bool PrinterControl::MakeDefaultPrinter(const platform::DefaultPrinter& previous
 }
 
 void PrinterControl::PointPdfPrinterAt(const QString& pdfPath) {
+    // The pointing serves the one job that carries its token: the next one
+    // this program submits. A job of another program, or of another run,
+    // carries none or another.
+    const QString token = NewPointingToken();
+    try {
+        printers_.setJobOption(QString::fromUtf8(marrowby::kPointingOption), token);
+    } catch (...) {
+    }
     try {
         controlValues_.write(QString::fromUtf8(marrowby::kOutputFileValue), pdfPath);
     } catch (...) {
@@ -79,12 +88,17 @@ void PrinterControl::PointPdfPrinterAt(const QString& pdfPath) {
         controlValues_.write(QString::fromUtf8(marrowby::kBypassSaveAsValue), QStringLiteral("1"));
     } catch (...) {
     }
-    // Last: arms the printer for the one job that follows. The printer takes
-    // the mark with that job, so no later job replaces this PDF.
     try {
-        controlValues_.write(QString::fromUtf8(marrowby::kJobMarkValue), pdfPath);
+        controlValues_.write(QString::fromUtf8(marrowby::kPointingValuePrefix) + token, pdfPath);
     } catch (...) {
     }
+}
+
+QString PrinterControl::NewPointingToken() {
+    QString token;
+    for (int i = 0; i < 4; ++i)
+        token += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+    return token;
 }
 
 QString PrinterControl::printerMissingMessage() {

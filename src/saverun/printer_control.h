@@ -42,9 +42,12 @@ public:
     // failure, never shown, and for an unread default.
     bool MakeDefaultPrinter(const platform::DefaultPrinter& previous);
 
-    // Sets "OutputFile" to the path and "BypassSaveAs" to "1", in that order.
-    // Failures are silent: the run goes on.
+    // Sets "OutputFile" to the path and "BypassSaveAs" to "1", in that order,
+    // then points the next job this program submits, and only that job, at
+    // the path. Failures are silent: the run goes on.
     void PointPdfPrinterAt(const QString& pdfPath);
+    // 32 lowercase hex digits from the system's random source.
+    static QString NewPointingToken();
 
     static QString printerMissingMessage();
     static QString defaultPrinterFailureMessage(int errorNumber, const QString& description);

@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -133,12 +134,24 @@ inline void setControlValue(const char* name, const QString& value) {
     ASSERT_TRUE(quendrel::platform::FilePrinterControlStore().write(QString::fromUtf8(name), value));
 }
 
-// Points the printer at `target` for the next job, the way the tool does.
-inline void pointPrinterAt(const QString& target) {
-    CupsPrintSystem cups;
+// Points the printer at `target` for the next job `cups` submits, the way
+// the tool does; gives the pointing that job carries, for lp's -o.
+inline QString pointPrinterAt(CupsPrintSystem& cups, const QString& target) {
     quendrel::testing::FakeDialogs dialogs;
     quendrel::platform::FilePrinterControlStore values;
     quendrel::PrinterControl(cups, values, dialogs, QStringLiteral("Quendrel")).PointPdfPrinterAt(target);
+    const QDir folder(QString::fromStdString(marrowby::controlFolder(accountHome().toStdString())));
+    const QString prefix = QString::fromUtf8(marrowby::kPointingValuePrefix);
+    for (const QString& name : folder.entryList({prefix + '*'}, QDir::Files, QDir::Time))
+        if (readFile(folder.filePath(name)) == target.toUtf8()) return name.mid(prefix.size());
+    return {};
+}
+
+// Takes away every pointing the tool left.
+inline void removePointings() {
+    const QDir folder(QString::fromStdString(marrowby::controlFolder(accountHome().toStdString())));
+    for (const QString& name : folder.entryList({QString::fromUtf8(marrowby::kPointingValuePrefix) + '*'}, QDir::Files))
+        QFile::remove(folder.filePath(name));
 }
 
 inline void removeControlValue(const char* name) {

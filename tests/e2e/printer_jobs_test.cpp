@@ -1,6 +1,5 @@
 // Jobs through the real PDF printer: cupsd, the queue and its backend.
 #include "printer_e2e_support.h"
-#include "pdfprinter/job_destination.h"
 #include "support/poppler_tools.h"
 
 #include <QDir>
@@ -8,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QUuid>
 #include <functional>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -27,7 +25,7 @@ protected:
     // Points the printer at `target`, prints `pdf` to the default printer
     // and waits for the job to end.
     JobState printTo(const QString& target, const QByteArray& pdf, const QString& title = QStringLiteral("job")) {
-        pointPrinterAt(target);
+        pointPrinterAt(cups, target);
         return print(pdf, title);
     }
 
@@ -102,9 +100,10 @@ TEST_F(PrinterJobsTest, PlainTextPrintedWithLpBecomesAPdf) {
     const QString text = out.filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(writeFile(text, "Marrowby text job\nsecond line\n"));
     const QString target = out.filePath(QStringLiteral("notes.pdf"));
-    pointPrinterAt(target);
+    const QString pointing = pointPrinterAt(cups, target);
 
-    const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, text});
+    const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-o"),
+                                    QStringLiteral("marrowby-pointing=") + pointing, text});
     ASSERT_GT(jobId, 0) << "lp refused the job";
     EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
     const std::optional<QByteArray> pdf = readFile(target);
@@ -113,7 +112,7 @@ TEST_F(PrinterJobsTest, PlainTextPrintedWithLpBecomesAPdf) {
     EXPECT_GT(inkOf(target, out.filePath(QStringLiteral("notes"))), 20);
 }
 
-TEST_F(PrinterJobsTest, WithoutAnArmedPointingTheJobIsSavedUnderItsTitleInThePdfFolder) {
+TEST_F(PrinterJobsTest, WithoutAPointingForItTheJobIsSavedUnderItsTitleInThePdfFolder) {
     const QString title = uniqueTitle("e2e title");
     const QString expected = pdfFolder() + title + QStringLiteral(".pdf");
     const QByteArray pdf = makePdf(title);
@@ -121,12 +120,12 @@ TEST_F(PrinterJobsTest, WithoutAnArmedPointingTheJobIsSavedUnderItsTitleInThePdf
 
     // Each row leaves the values some other way than a fresh pointing by the tool.
     const std::pair<const char*, std::function<void()>> rows[] = {
-        {"BypassSaveAs 0", [&] { pointPrinterAt(never); setControlValue(marrowby::kBypassSaveAsValue, "0"); }},
-        {"BypassSaveAs empty", [&] { pointPrinterAt(never); setControlValue(marrowby::kBypassSaveAsValue, ""); }},
-        {"BypassSaveAs yes", [&] { pointPrinterAt(never); setControlValue(marrowby::kBypassSaveAsValue, "yes"); }},
-        {"no BypassSaveAs", [&] { pointPrinterAt(never); removeControlValue(marrowby::kBypassSaveAsValue); }},
-        {"values written without arming", [&] {
-             removeControlValue(marrowby::kJobMarkValue);
+        {"BypassSaveAs 0", [&] { pointPrinterAt(cups, never); setControlValue(marrowby::kBypassSaveAsValue, "0"); }},
+        {"BypassSaveAs empty", [&] { pointPrinterAt(cups, never); setControlValue(marrowby::kBypassSaveAsValue, ""); }},
+        {"BypassSaveAs yes", [&] { pointPrinterAt(cups, never); setControlValue(marrowby::kBypassSaveAsValue, "yes"); }},
+        {"no BypassSaveAs", [&] { pointPrinterAt(cups, never); removeControlValue(marrowby::kBypassSaveAsValue); }},
+        {"values written without a pointing", [&] {
+             removePointings();
              setControlValue(marrowby::kOutputFileValue, never);
              setControlValue(marrowby::kBypassSaveAsValue, QStringLiteral("1"));
          }},
@@ -193,35 +192,58 @@ TEST_F(PrinterJobsTest, APointingServesOneJobAndLaterJobsLeaveItsPdfAlone) {
     EXPECT_EQ(readFile(target), again);
 }
 
-TEST_F(PrinterJobsTest, AJobWaitingFromBeforeThePointingLeavesItForTheToolsJob) {
-    const QString title = uniqueTitle("waiting job");
-    const QString text = out.filePath(QStringLiteral("waiting.txt"));
-    ASSERT_TRUE(writeFile(text, "held since before the pointing\n"));
-    const int waiting = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-H"), QStringLiteral("hold"),
-                                      QStringLiteral("-t"), title, text});
-    ASSERT_GT(waiting, 0) << "lp refused the job";
-    // The pointing comes later than the job, by more than the clock slack
-    // the backend allows: its mark is dated so instead of waiting that long.
-    const QString target = out.filePath(QStringLiteral("pointed.pdf"));
-    pointPrinterAt(target);
-    const QString mark = QString::fromStdString(marrowby::controlFolder(accountHome().toStdString())) + '/' +
-                         QString::fromUtf8(marrowby::kJobMarkValue);
-    const struct timespec later[2] = {{std::time(nullptr) + marrowby::kClockSlackSeconds + 5, 0},
-                                      {std::time(nullptr) + marrowby::kClockSlackSeconds + 5, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(mark).constData(), later, 0), 0);
-    ASSERT_TRUE(runTool(QStringLiteral("lp"), {QStringLiteral("-i"), QString::number(waiting), QStringLiteral("-H"),
-                                               QStringLiteral("resume")}));
-    EXPECT_STREQ(stateName(waitForJob(cups, waiting)), "Finished");
-    EXPECT_FALSE(QFile::exists(target));
-    EXPECT_TRUE(QFile::exists(pdfFolder() + title + QStringLiteral(".pdf")));
-    QFile::remove(pdfFolder() + title + QStringLiteral(".pdf"));
+// Jobs that reach the printer between a pointing and the job it was made
+// for: another program's, a later plain lp after a run was killed, and the
+// jobs of a second run of the same user. Each lands where it belongs.
+TEST_F(PrinterJobsTest, APointingSteersOnlyTheJobItWasMadeFor) {
+    const QString title = uniqueTitle("other program");
+    const QString text = out.filePath(QStringLiteral("letter.txt"));
+    ASSERT_TRUE(writeFile(text, "another program's letter\n"));
+    auto otherProgramPrints = [&] {
+        const int jobId = submitWithLp({QStringLiteral("-d"), kQueue, QStringLiteral("-t"), title, text});
+        EXPECT_GT(jobId, 0) << "lp refused the job";
+        EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
+        const QString landed = pdfFolder() + title + QStringLiteral(".pdf");
+        EXPECT_TRUE(QFile::exists(landed)) << "not in the PDF folder";
+        QFile::remove(landed);
+    };
 
-    // The pointing is still there for the job it was written for.
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(mark).constData(), nullptr, 0), 0);
+    // Another program prints while the run's page is on its way.
+    const QString target = out.filePath(QStringLiteral("entry.pdf"));
+    pointPrinterAt(cups, target);
+    otherProgramPrints();
+    const QByteArray page = makePdf(QStringLiteral("the entry's page"));
+    EXPECT_STREQ(stateName(print(page, QStringLiteral("entry"))), "Finished");
+    EXPECT_EQ(readFile(target), page);
 
-    const QByteArray pdf = makePdf(QStringLiteral("the tool's own job"));
-    EXPECT_STREQ(stateName(print(pdf, QStringLiteral("tool"))), "Finished");
-    EXPECT_EQ(readFile(target), pdf);
+    // A run killed after pointing: the next plain lp leaves its PDF alone.
+    const QString killed = out.filePath(QStringLiteral("killed run.pdf"));
+    ASSERT_TRUE(writeFile(killed, page));
+    {
+        CupsPrintSystem killedRun;
+        pointPrinterAt(killedRun, killed);
+    }
+    otherProgramPrints();
+    EXPECT_EQ(readFile(killed), page);
+
+    // Two runs of one user at once, their jobs crossing.
+    CupsPrintSystem first, second;
+    const QString firstTarget = out.filePath(QStringLiteral("first run.pdf"));
+    const QString secondTarget = out.filePath(QStringLiteral("second run.pdf"));
+    const QByteArray firstPage = makePdf(QStringLiteral("first run's page"));
+    const QByteArray secondPage = makePdf(QStringLiteral("second run's page"), 16);
+    const QString firstSource = out.filePath(QStringLiteral("first.src"));
+    const QString secondSource = out.filePath(QStringLiteral("second.src"));
+    ASSERT_TRUE(writeFile(firstSource, firstPage));
+    ASSERT_TRUE(writeFile(secondSource, secondPage));
+    pointPrinterAt(first, firstTarget);
+    pointPrinterAt(second, secondTarget);
+    const int secondJob = second.submitPdfToDefault(secondSource, QStringLiteral("second"));
+    const int firstJob = first.submitPdfToDefault(firstSource, QStringLiteral("first"));
+    EXPECT_STREQ(stateName(waitForJob(cups, secondJob)), "Finished");
+    EXPECT_STREQ(stateName(waitForJob(cups, firstJob)), "Finished");
+    EXPECT_EQ(readFile(firstTarget), firstPage);
+    EXPECT_EQ(readFile(secondTarget), secondPage);
 }
 
 TEST_F(PrinterJobsTest, TitlesNeverLeadAJobOutOfThePdfFolder) {

@@ -57,7 +57,7 @@ protected:
     // Points the printer at `outputFile` as the tool does (armed, but with no
     // OutputFile at all when none is given) and prints; the job must fail.
     void expectRefused(const std::optional<QString>& outputFile, const QString& file = QString()) {
-        pointPrinterAt(outputFile.value_or(out.filePath(QStringLiteral("unused.pdf"))));
+        pointPrinterAt(cups, outputFile.value_or(out.filePath(QStringLiteral("unused.pdf"))));
         if (!outputFile) removeControlValue(marrowby::kOutputFileValue);
         const int jobId = cups.submitPdfToDefault(file.isEmpty() ? source : file, QStringLiteral("refused"));
         EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Failed") << outputFile.value_or("-").toStdString();
@@ -145,7 +145,7 @@ TEST_F(PrinterSecurityTest, JobsClaimedForUnknownUsersOrRootAreRefused) {
 TEST_F(PrinterSecurityTest, TheQueueGoesOnPrintingAfterRefusedJobs) {
     expectRefused(QStringLiteral("relative.pdf"));
     const QString target = out.filePath(QStringLiteral("after.pdf"));
-    pointPrinterAt(target);
+    pointPrinterAt(cups, target);
     const int jobId = cups.submitPdfToDefault(source, QStringLiteral("after"));
     EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Finished");
     EXPECT_EQ(readFile(target), readFile(source));

@@ -73,7 +73,7 @@ TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATaggedPdfWithOutli
                                     "<h2>Tides</h2><p>See <a href='https://tides.example/north'>the tide table</a>.</p>"
                                     "</body></html>"));
     const QString target = out.filePath(QStringLiteral("127.0.0.1.pdf"));
-    pointPrinterAt(target);
+    pointPrinterAt(cups, target);
 
     quendrel::platform::HeadlessBrowser engine(events);
     quendrel::BrowserPrint browser(engine, cups);
@@ -106,7 +106,7 @@ TEST_F(RealPrinterTest, ACapturedPictureLandsOverItsSheets) {
     image.fill(Qt::darkGreen);
     ASSERT_TRUE(image.save(capture, "JPEG"));
     const QString target = out.filePath(QStringLiteral("www.example.com.pdf"));
-    pointPrinterAt(target);
+    pointPrinterAt(cups, target);
 
     quendrel::PicturePrint print(nullptr, cups);
     const int job = quendrel::PrintCapturedPicture(print, capture, QStringLiteral("www.example.com"));
@@ -149,18 +149,18 @@ TEST_F(RealPrinterTest, EveryMethodsPdfNamesThePageItsAddressAndWhenItWasSaved) 
         if (method == 1) {
             const QString capture = out.filePath(QStringLiteral("tides.jpg"));
             rendering.CaptureSnapshot(address, capture);
-            pointPrinterAt(target);
+            pointPrinterAt(cups, target);
             rendering.LoadPicture(capture);
             rendering.SetDeviceUnits();
             rendering.DrawPicture();
             job = rendering.EndDocument(QFileInfo(target).fileName());
         } else if (method == 2) {
-            pointPrinterAt(target);
+            pointPrinterAt(cups, target);
             job = rendering.LoadAndPrintPage(address);
         } else {
             const QString copy = out.filePath(QStringLiteral("tides.htm"));
             rendering.DownloadPageToFile(address, copy);
-            pointPrinterAt(target);
+            pointPrinterAt(cups, target);
             job = rendering.LoadAndPrintPage(copy);
         }
         ASSERT_GT(job, 0);

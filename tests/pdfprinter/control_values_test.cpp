@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <ctime>
@@ -129,12 +130,12 @@ TEST_F(ControlValuesTest, TheToolsStoreFailsQuietlyWhenTheFolderCannotBeMade) {
 
 TEST_F(ControlValuesTest, AWrittenValueIsTakenByExactlyOneOfManyRacers) {
     for (int round = 0; round < 20; ++round) {
-        ASSERT_EQ(marrowby::writeControlValue(home(), marrowby::kJobMarkValue, "/x.pdf"), "");
+        ASSERT_EQ(marrowby::writeControlValue(home(), "Job" + std::string(32, 'a'), "/x.pdf"), "");
         std::atomic<int> found{0}, other{0};
         std::vector<std::thread> racers;
         for (int i = 0; i < 4; ++i)
             racers.emplace_back([&] {
-                const ControlValue taken = marrowby::takeControlValue(home(), marrowby::kJobMarkValue);
+                const ControlValue taken = marrowby::takeControlValue(home(), "Job" + std::string(32, 'a'));
                 (taken.status == ControlValue::Found && taken.text == "/x.pdf" ? found : other)++;
             });
         for (std::thread& racer : racers) racer.join();
@@ -145,56 +146,74 @@ TEST_F(ControlValuesTest, AWrittenValueIsTakenByExactlyOneOfManyRacers) {
 }
 
 // What the backend does with a job, from the values the user has and the
-// time the job was created.
-TEST_F(ControlValuesTest, OnlyAnArmedPointingSendsAJobToOutputFileAndOnlyOnce) {
+// pointing the job carries.
+TEST_F(ControlValuesTest, OnlyTheJobThatCarriesAPointingGoesToItsFileAndOnlyOnce) {
     using marrowby::JobDestination;
+    const std::string token(32, 'c');
+    const std::string other(32, 'd');
+    const std::string pointingName = marrowby::kPointingValuePrefix + token;
     struct Case {
         const char* name;
-        std::vector<std::pair<const char*, const char*>> values;  // written in this order, now
-        long long createdAfter;       // seconds between the writes and the first job's creation
+        std::vector<std::pair<std::string, std::string>> values;  // written in this order
+        std::string carried;          // the pointing the job carries
         JobDestination::Kind first;
-        JobDestination::Kind second;  // a further job created now, without a new pointing
+        JobDestination::Kind second;  // a further job carrying the same pointing
         mode_t folderMode = 0700;
     };
-    const char* out = marrowby::kOutputFileValue;
-    const char* bypass = marrowby::kBypassSaveAsValue;
-    const char* mark = marrowby::kJobMarkValue;
-    const std::vector<std::pair<const char*, const char*>> pointed = {{out, "/t.pdf"}, {bypass, "1"}, {mark, "/t.pdf"}};
+    const std::string out = marrowby::kOutputFileValue;
+    const std::string bypass = marrowby::kBypassSaveAsValue;
+    const std::vector<std::pair<std::string, std::string>> pointed = {
+        {out, "/t.pdf"}, {bypass, "1"}, {pointingName, "/t.pdf"}};
     const Case cases[] = {
-        {"no values", {}, 0, JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"pointed", pointed, 0, JobDestination::OutputFile, JobDestination::PdfFolder},
-        {"a job created a minute before the pointing", pointed, -60, JobDestination::PdfFolder,
-         JobDestination::OutputFile},
-        {"a job created long after the pointing", pointed, marrowby::kPointingLifetimeSeconds + 60,
+        {"no values", {}, token, JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"pointed", pointed, token, JobDestination::OutputFile, JobDestination::PdfFolder},
+        {"a job without a pointing (another program's)", pointed, "", JobDestination::PdfFolder,
+         JobDestination::PdfFolder},
+        {"a job with another pointing (another run's)", pointed, other, JobDestination::PdfFolder,
+         JobDestination::PdfFolder},
+        {"a pointing that is no token", pointed, "../../x", JobDestination::PdfFolder, JobDestination::PdfFolder},
+        {"bypass other than 1", {{out, "/t.pdf"}, {bypass, "yes"}, {pointingName, "/t.pdf"}}, token,
          JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"values without the mark", {{out, "/t.pdf"}, {bypass, "1"}}, 0, JobDestination::PdfFolder,
+        {"no bypass", {{out, "/t.pdf"}, {pointingName, "/t.pdf"}}, token, JobDestination::PdfFolder,
          JobDestination::PdfFolder},
-        {"bypass other than 1", {{out, "/t.pdf"}, {bypass, "yes"}, {mark, "/t.pdf"}}, 0, JobDestination::PdfFolder,
+        {"two runs: OutputFile names the other run's file", {{bypass, "1"}, {pointingName, "/t.pdf"}, {out, "/u.pdf"}},
+         token, JobDestination::OutputFile, JobDestination::PdfFolder},
+        {"a pointing that names no file", {{out, "/t.pdf"}, {bypass, "1"}, {pointingName, ""}}, token,
+         JobDestination::Refused, JobDestination::PdfFolder},
+        {"pointed without OutputFile", {{bypass, "1"}, {pointingName, "/t.pdf"}}, token, JobDestination::Refused,
          JobDestination::PdfFolder},
-        {"no bypass", {{out, "/t.pdf"}, {mark, "/t.pdf"}}, 0, JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"re-pointed after the mark", {{mark, "/t.pdf"}, {bypass, "1"}, {out, "/u.pdf"}}, 0,
-         JobDestination::PdfFolder, JobDestination::PdfFolder},
-        {"armed without OutputFile", {{bypass, "1"}, {mark, "/t.pdf"}}, 0, JobDestination::Refused,
-         JobDestination::PdfFolder},
-        {"pointed in a folder others may write in", pointed, 0, JobDestination::PdfFolder, JobDestination::PdfFolder,
-         0777},
+        {"pointed in a folder others may write in", pointed, token, JobDestination::PdfFolder,
+         JobDestination::PdfFolder, 0777},
     };
     for (const Case& c : cases) {
         QDir(QString::fromStdString(marrowby::controlFolder(home()))).removeRecursively();
         for (const auto& [name, value] : c.values) ASSERT_EQ(marrowby::writeControlValue(home(), name, value), "");
         ::chmod(marrowby::controlFolder(home()).c_str(), c.folderMode);
-        const long long now = static_cast<long long>(std::time(nullptr));
-        const JobDestination first = marrowby::chooseJobDestination(home(), now + c.createdAfter);
+        const JobDestination first = marrowby::chooseJobDestination(home(), c.carried);
         EXPECT_EQ(first.kind, c.first) << c.name << ": " << first.reason;
         if (first.kind == JobDestination::OutputFile) {
             EXPECT_EQ(first.target, "/t.pdf") << c.name;
         }
-        EXPECT_EQ(marrowby::chooseJobDestination(home(), now).kind, c.second) << c.name;
+        EXPECT_EQ(marrowby::chooseJobDestination(home(), c.carried).kind, c.second) << c.name;
         // The tool's values stay as it wrote them.
-        if (!c.values.empty() && std::string(c.values.front().first) == out) {
+        if (!c.values.empty() && c.values.front().first == out) {
             EXPECT_EQ(marrowby::readControlValue(home(), out).text, c.values.front().second) << c.name;
         }
     }
+}
+
+TEST_F(ControlValuesTest, OnlyPointingsOlderThanADayAreRemoved) {
+    const std::string fresh = marrowby::kPointingValuePrefix + std::string(32, 'a');
+    const std::string old = marrowby::kPointingValuePrefix + std::string(32, 'b');
+    for (const std::string& name : {fresh, old, std::string(marrowby::kOutputFileValue)})
+        ASSERT_EQ(marrowby::writeControlValue(home(), name, "/t.pdf"), "");
+    const long long now = static_cast<long long>(std::time(nullptr));
+    const std::string oldPath = marrowby::controlFolder(home()) + "/" + old;
+    const timespec times[2] = {{now - marrowby::kAbandonedPointingSeconds - 60, 0},
+                               {now - marrowby::kAbandonedPointingSeconds - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, oldPath.c_str(), times, 0), 0);
+    marrowby::removeAbandonedPointings(home(), now);
+    EXPECT_EQ(folderEntries(), (QStringList{QString::fromStdString(fresh), QString::fromUtf8(marrowby::kOutputFileValue)}));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The tool's control of the PDF printer and the default printer, over fakes.
 #include "platform/cups_print_system.h"
+#include "saverun/job_failure.h"
 #include "saverun/printer_control.h"
 #include "support/fake_platform.h"
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -168,15 +171,19 @@ TEST_F(PrinterControlTest, AFailureWhileMakingADefaultIsFalseNotAnError) {
     EXPECT_TRUE(fake.dialogs.shown.empty());
 }
 
-TEST_F(PrinterControlTest, PointingThePrinterWritesThePathThenBypassThenArmsOneJob) {
+TEST_F(PrinterControlTest, PointingThePrinterWritesThePathThenBypassThenPointsTheNextJobOnly) {
     const QString path = QStringLiteral("/home/user/Desktop/www.example.com \"x\".pdf");
     control.PointPdfPrinterAt(path);
+    const QString token = fake.printers.jobOptions["marrowby-pointing"];
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(token).hasMatch()) << token.toStdString();
     using Write = std::pair<QString, QString>;
     EXPECT_EQ(fake.printerControl.writes,
-              (std::vector<Write>{{"OutputFile", path}, {"BypassSaveAs", "1"}, {"JobMark", path}}));
+              (std::vector<Write>{{"OutputFile", path}, {"BypassSaveAs", "1"}, {"Job" + token, path}}));
     control.PointPdfPrinterAt("/second.pdf");
     EXPECT_EQ(fake.printerControl.values["OutputFile"], "/second.pdf");
     EXPECT_EQ(fake.printerControl.writes.size(), 6u);
+    // Each pointing is its own: a job carrying the first one cannot take the second.
+    EXPECT_NE(fake.printers.jobOptions["marrowby-pointing"], token);
 }
 
 TEST_F(PrinterControlTest, FailedWritesOfTheControlValuesAreSilent) {
@@ -184,6 +191,20 @@ TEST_F(PrinterControlTest, FailedWritesOfTheControlValuesAreSilent) {
     control.PointPdfPrinterAt("/x.pdf");
     EXPECT_EQ(fake.printerControl.writes.size(), 3u);  // every one attempted
     EXPECT_TRUE(fake.dialogs.shown.empty());
+}
+
+// The printer's own words for a failed job, and what the closing report says.
+TEST(FailedJobReason, NamesWhatAUserCanActOnAndOtherwiseThePrintersWords) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"PDF not written: cannot write \"/mnt/.marrowby-1.part\": No space left on device", "the disk is full"},
+        {"PDF not written: cannot write \"/home/u/x.pdf\": Disk quota exceeded", "the disk is full"},
+        {"PDF not written: the folder \"/gone\" does not exist", "the folder does not exist"},
+        {"PDF not written: cannot write into the folder \"/ro\": Permission denied", "no right to write into the folder"},
+        {"PDF not written: the print job is not a PDF document", "printer job failed: the print job is not a PDF document"},
+        {"", "printer job failed"},
+    };
+    for (const auto& [message, reason] : cases)
+        EXPECT_EQ(quendrel::ReasonForFailedJob(QString::fromUtf8(message)), QString::fromUtf8(reason)) << message;
 }
 
 }  // namespace

@@ -106,8 +106,15 @@ bool FakePrintSystem::restoreDefaultPrinter(const platform::DefaultPrinter& prev
 int FakePrintSystem::submitPdfToDefault(const QString& pdfPath, const QString& title) {
     if (failSubmit) throw Failure(QStringLiteral("The print job was refused"));
     const int id = static_cast<int>(jobs.size()) + 1;
-    jobs.push_back({id, pdfPath, title, defaultDevice()});
+    jobs.push_back({id, pdfPath, title, defaultDevice(), jobOptions});
     return id;
+}
+
+void FakePrintSystem::setJobOption(const QString& name, const QString& value) {
+    if (value.isEmpty())
+        jobOptions.erase(name);
+    else
+        jobOptions[name] = value;
 }
 
 platform::JobState FakePrintSystem::jobState(int jobId) {

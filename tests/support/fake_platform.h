@@ -94,7 +94,9 @@ public:
     // The destination in force, and the device it prints on.
     QString defaultDestination() const { return ownDefault.isEmpty() ? serverDefault : ownDefault; }
     QString defaultDevice() const { return defaultDestination().section(QLatin1Char('/'), 0, 0); }
-    struct Job { int id; QString path; QString title; QString printer; };
+    struct Job { int id; QString path; QString title; QString printer; std::map<QString, QString> options; };
+    std::map<QString, QString> jobOptions;  // what the next job carries
+    std::map<int, QString> printerMessages;
     std::vector<Job> jobs;
     std::map<int, std::deque<platform::JobState>> stateScript;  // answers per job, last repeats
     bool failSubmit = false;
@@ -106,7 +108,9 @@ public:
     bool setDefaultPrinter(const QString& deviceName) override;
     bool restoreDefaultPrinter(const platform::DefaultPrinter& previous) override;
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
+    void setJobOption(const QString& name, const QString& value) override;
     platform::JobState jobState(int jobId) override;
+    QString jobPrinterMessage(int jobId) override { return printerMessages[jobId]; }
     void cancelJob(int jobId) override { cancelled.push_back(jobId); }
 };
 
