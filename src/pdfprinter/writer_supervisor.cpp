@@ -2,6 +2,7 @@
 
 #include "pdfprinter/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,9 +125,14 @@ WriterOutcome runJobWriter(const JobUser& user, int input, const std::function<i
     announce.write.close();
     ::fcntl(data.write.get(), F_SETFL, O_NONBLOCK);
 
+    // A spool file says the job's size at once; a job coming through a pipe
+    // earns its time as it is handed over.
+    struct stat st {};
+    const long long knownSize = ::fstat(input, &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
     const Clock::time_point started = Clock::now();
     auto deadline = [&] {
-        return started + std::chrono::seconds(kWriterBaseSeconds + outcome.bytesFed / kWriterBytesPerSecond);
+        const long long size = std::max(knownSize, outcome.bytesFed);
+        return started + std::chrono::seconds(kWriterBaseSeconds + size / kWriterBytesPerSecond);
     };
     std::string announced;
     std::vector<char> buffer(65536);

@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QUuid>
 #include <cups/cups.h>
+#include <csignal>
+#include "pdfprinter/writer_supervisor.h"
 #include <pwd.h>
 #include <sys/stat.h>
 
@@ -251,6 +253,83 @@ TEST_F(PrinterSecurityTest, AJobMovedInFromAnotherQueueIsRefused) {
     EXPECT_EQ(other->files(), othersFiles);
     EXPECT_FALSE(QFile::exists(accountHome() + QStringLiteral("/PDF/") + title + QStringLiteral(".pdf")));
     EXPECT_TRUE(queueStillPrints());
+}
+
+// The processes of this account that run the printer's backend: its writer.
+std::vector<pid_t> writersOfThisAccount() {
+    std::vector<pid_t> pids;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = entry.toInt(&numeric);
+        if (!numeric) continue;
+        const std::optional<QByteArray> status = readFile(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!status || !status->startsWith("Name:\tmarrowby\n")) continue;
+        const QRegularExpressionMatch uid =
+            QRegularExpression(QStringLiteral("\nUid:\t(\\d+)")).match(QString::fromLatin1(*status));
+        if (uid.hasMatch() && uid.captured(1).toUInt() == ::getuid()) pids.push_back(pid);
+    }
+    return pids;
+}
+
+// A writer is the user's own process: the user may stop or kill it mid-copy.
+// Its job fails alone, with no partial file left, and the next job runs at
+// once; a stopped writer holds the queue only for the keeper's time limit.
+TEST_F(PrinterSecurityTest, AWriterStoppedOrKilledMidCopyFailsOnlyItsJobAndLeavesNoPartialFile) {
+    constexpr int kJobMegabytes = 16;
+    const QString big = out.filePath(QStringLiteral("big.src"));
+    ASSERT_TRUE(writeFile(big, makePdf(QStringLiteral("big")) + QByteArray(kJobMegabytes << 20, ' ')));
+    const std::pair<const char*, int> rows[] = {{"killed", SIGKILL}, {"stopped", SIGSTOP}};
+    for (const auto& [row, signal] : rows) {
+        const QString target = out.filePath(QStringLiteral("big.pdf"));
+        pointPrinterAt(cups, target);
+        const int jobId = cups.submitPdfToDefault(big, QStringLiteral("big"));
+        ASSERT_GT(jobId, 0);
+        // Caught once its partial file is there, in the middle of the copy.
+        QElapsedTimer waited;
+        waited.start();
+        while (QDir(out.path()).entryList({QStringLiteral(".marrowby-*.part")}, QDir::Files | QDir::Hidden).isEmpty() &&
+               waited.elapsed() < 20000)
+            QThread::usleep(200);
+        const std::vector<pid_t> writers = writersOfThisAccount();
+        ASSERT_FALSE(writers.empty()) << row << ": the writer was not caught";
+        for (pid_t pid : writers) ::kill(pid, signal);
+
+        const int limitMs = (marrowby::kWriterBaseSeconds + kJobMegabytes + 15) * 1000;
+        EXPECT_STREQ(stateName(waitForJob(cups, jobId, limitMs)), "Failed") << row;
+        for (pid_t pid : writers) ::kill(pid, SIGKILL);  // none is left to kill
+        EXPECT_FALSE(QFile::exists(target)) << row;
+        expectNoLeftovers(out.path());
+        EXPECT_TRUE(queueStillPrints());
+
+        const QString next = out.filePath(QStringLiteral("next.pdf"));
+        pointPrinterAt(cups, next);
+        const int nextJob = cups.submitPdfToDefault(source, QStringLiteral("next"));
+        EXPECT_STREQ(stateName(waitForJob(cups, nextJob, 10000)), "Finished") << row;
+        EXPECT_EQ(readFile(next), readFile(source)) << row;
+        QFile::remove(next);
+    }
+}
+
+// The backend's lines become the printer's state message, which every client
+// reads as UTF-8: a path of any bytes must not make the printer unreadable.
+TEST_F(PrinterSecurityTest, AFileNameThatIsNotUtf8KeepsThePrinterReadableForEveryone) {
+    const std::string token(32, 'e');
+    const std::string home = accountHome().toStdString();
+    const std::string target = "/nonexistent-" + unique.toStdString() + "-\xff\xfe/x\xc3.pdf";
+    ASSERT_EQ(marrowby::writeControlValue(home, marrowby::kOutputFileValue, target), "");
+    ASSERT_EQ(marrowby::writeControlValue(home, marrowby::kBypassSaveAsValue, "1"), "");
+    ASSERT_EQ(marrowby::writeControlValue(home, marrowby::kPointingValuePrefix + token, target), "");
+    const int jobId = submittedJob(QStringLiteral("lp"), {QStringLiteral("-d"), kQueue, QStringLiteral("-o"),
+                                                          QStringLiteral("marrowby-pointing=") + QString::fromStdString(token),
+                                                          source});
+    ASSERT_GT(jobId, 0);
+    EXPECT_STREQ(stateName(waitForJob(cups, jobId)), "Failed");
+    const QString message = cups.jobPrinterMessage(jobId);
+    EXPECT_TRUE(message.contains(QStringLiteral("-\\xff\\xfe\" does not exist"))) << message.toStdString();
+    EXPECT_TRUE(cups.printerDeviceNames().contains(kPdfPrinter));
+    const std::optional<QString> state = runTool(QStringLiteral("lpstat"), {QStringLiteral("-l"), QStringLiteral("-p"), kQueue});
+    ASSERT_TRUE(state.has_value()) << "the printer's state cannot be read";
+    EXPECT_TRUE(state->contains(kQueue));
 }
 
 }  // namespace
