@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <cstdio>
+#include <cstdlib>
 
 // The window's icon lives in the program's static library, where nothing else
 // refers to it: without this call the linker leaves it out of the program.
@@ -100,6 +101,15 @@ void MainWindow::wireSaveRun() {
 void MainWindow::Unload() {
     unguarded([&] { saveRun_.RestoreDefaultPrinter(); });
     rendering_.LookAhead({});  // the process ends at once: no capture started ahead outlives it
+    saveRun_.DeleteTemporaryFile();
+}
+
+void MainWindow::EndProcessOnClose() {
+    form_.onUnload = [this] {
+        Unload();
+        std::fflush(nullptr);
+        std::_Exit(EXIT_SUCCESS);
+    };
 }
 
 }  // namespace quendrel

@@ -6,8 +6,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <cstdio>
-#include <cstdlib>
 
 namespace quendrel {
 
@@ -18,13 +16,7 @@ int RunQuendrel(int argc, char** argv, std::function<void(QWidget&)> onShown) {
     LinuxPlatform linux;
     MainWindow window(linux.platform);
     linux.dialogs.setOwner(&window.form());
-    window.form().onUnload = [&window] {
-        // Closing the window ends the process at once, also in the middle of a
-        // run; every setting is already on disk.
-        window.Unload();
-        std::fflush(nullptr);
-        std::_Exit(EXIT_SUCCESS);
-    };
+    window.EndProcessOnClose();
     window.Load();
     window.form().show();
     if (onShown) QTimer::singleShot(0, &window.form(), [&] { onShown(window.form()); });

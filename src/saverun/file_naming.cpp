@@ -1,5 +1,9 @@
 #include "file_naming.h"
 
+#include "pdfprinter/job_file_name.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace quendrel {
@@ -44,6 +48,34 @@ QString PdfNameFromPath(const QString& path, QChar separator) {
 
 QString DisplayNameOf(const QString& text) {
     return text.section(QLatin1Char('\\'), -1);
+}
+
+QString WrittenPdfs::Unused(const QString& path) const {
+    const qsizetype nameStart = path.lastIndexOf(kSeparator) + 1;
+    const QString folder = path.left(nameStart);  // with its separator
+    const QString name = path.mid(nameStart);
+    const QString pdfName = PdfNameFromPath(name);
+    if (!written_.contains(Key(folder + pdfName))) return path;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString extension = dot < 0 ? QString() : name.mid(dot);
+    const QString stem = pdfName.chopped(4);  // without ".pdf"
+    for (int attempt = 2;; ++attempt) {
+        // The printer's own numbering, given a bare ".pdf": " (n).pdf".
+        const QString number = QString::fromStdString(marrowby::numberedFileName(".pdf", attempt)).chopped(4);
+        if (!written_.contains(Key(folder + stem + number + QStringLiteral(".pdf"))))
+            return folder + stem + number + extension;
+    }
+}
+
+void WrittenPdfs::Add(const QString& pdfPath) { written_.insert(Key(pdfPath)); }
+
+QString WrittenPdfs::Key(const QString& pdfPath) {
+    const QFileInfo file(pdfPath);
+    // The folder exists while a run writes into it; a link to it, "." or a
+    // doubled separator name the same folder.
+    QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty()) folder = file.absolutePath();
+    return QDir::cleanPath(folder + QLatin1Char('/') + file.fileName());
 }
 
 }  // namespace quendrel

@@ -26,6 +26,10 @@ void RunReport::Succeed() {
     if (reason_.isEmpty()) succeeded_ = true;
 }
 
+void RunReport::SavedUnder(const QString& fileName) {
+    renamed_.push_back({address_, QStringLiteral("saved as ") + fileName});
+}
+
 void RunReport::EndEntry() {
     if (!inEntry_) return;
     inEntry_ = false;
@@ -40,23 +44,43 @@ void RunReport::FailAll(const QStringList& addresses, const QString& reason) {
     for (const QString& address : addresses) failures_.push_back({address, reason});
 }
 
+namespace {
+
+// A heading and one "address: what" line per entry, the first kNamedFailures
+// of them named and the rest counted.
+QString EntryLines(const std::vector<RunReport::EntryLine>& entries, const QString& heading, const QString& more) {
+    QStringList lines{heading};
+    const int count = static_cast<int>(entries.size());
+    const int named = std::min<int>(RunReport::kNamedFailures, count);
+    for (int i = 0; i < named; ++i) {
+        const RunReport::EntryLine& entry = entries[static_cast<size_t>(i)];
+        QString shown = entry.address;
+        if (shown.size() > 80) shown = shown.left(77) + QStringLiteral("...");
+        lines << shown + QStringLiteral(": ") + entry.what;
+    }
+    if (count > named) lines << more.arg(count - named);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+}  // namespace
+
 QString RunReport::ClosingMessage() const {
     QString message = QStringLiteral("Done.");
-    if (failures_.empty()) return message;
-    QStringList lines;
-    const int named = std::min<int>(kNamedFailures, failedCount());
-    for (int i = 0; i < named; ++i) {
-        const Failure& failure = failures_[static_cast<size_t>(i)];
-        QString shown = failure.address;
-        if (shown.size() > 80) shown = shown.left(77) + QStringLiteral("...");
-        lines << shown + QStringLiteral(": ") + failure.reason;
+    const QString gap = QStringLiteral("\r\n\r\n");
+    if (!failures_.empty()) {
+        const QString heading = failedCount() == 1 ? QStringLiteral("1 entry gave no PDF:")
+                                                   : QStringLiteral("%1 entries gave no PDF:").arg(failedCount());
+        message += gap + EntryLines(failures_, heading, QStringLiteral("... and %1 more without a PDF."));
     }
-    if (failedCount() > named)
-        lines << QStringLiteral("... and %1 more without a PDF.").arg(failedCount() - named);
-    const QString heading = failedCount() == 1 ? QStringLiteral("1 entry gave no PDF:")
-                                               : QStringLiteral("%1 entries gave no PDF:").arg(failedCount());
-    return message + QStringLiteral("\r\n\r\n") + heading + QStringLiteral("\r\n") +
-           lines.join(QStringLiteral("\r\n"));
+    if (!renamed_.empty()) {
+        const QString heading =
+            renamed_.size() == 1
+                ? QStringLiteral("1 entry was saved under a numbered name, as an earlier entry of this run had its name:")
+                : QStringLiteral("%1 entries were saved under numbered names, as earlier entries of this run had "
+                                 "their names:").arg(renamed_.size());
+        message += gap + EntryLines(renamed_, heading, QStringLiteral("... and %1 more under a numbered name."));
+    }
+    return message;
 }
 
 }  // namespace quendrel

@@ -18,22 +18,30 @@ public:
     void NoteStepFailure(int step, const QString& description);
     // The entry's PDF is there.
     void Succeed();
+    bool EntrySucceeded() const { return succeeded_; }
+    // The entry's PDF got another name than its address gives, since an
+    // earlier entry of the run had written that one.
+    void SavedUnder(const QString& fileName);
     // An entry that neither failed nor succeeded by the end counts as failed.
     void EndEntry();
     // Every entry of the list fails for the same reason (no entry was processed).
     void FailAll(const QStringList& addresses, const QString& reason);
 
     int failedCount() const { return static_cast<int>(failures_.size()); }
-    // "Done." when every entry gave its PDF; otherwise "Done.", an empty line
-    // and one line per failed entry with its reason.
+    // "Done." when every entry gave its PDF under its own name; otherwise
+    // "Done.", then, each after an empty line, one line per failed entry with
+    // its reason and one line per entry saved under a numbered name.
     QString ClosingMessage() const;
 
-private:
-    struct Failure {
+    // One line of the closing message: "address: what".
+    struct EntryLine {
         QString address;
-        QString reason;
+        QString what;  // why it gave no PDF, or what it was saved as
     };
-    std::vector<Failure> failures_;
+
+private:
+    std::vector<EntryLine> failures_;
+    std::vector<EntryLine> renamed_;
     bool inEntry_ = false;
     bool succeeded_ = false;
     QString address_;

@@ -5,6 +5,7 @@
 #include "app/form1.h"
 #include "app/product.h"
 #include "file_naming.h"
+#include "job_failure.h"
 #include "page_rendering.h"
 #include "pdfprinter/printer_names.h"
 #include "platform/dialogs.h"
@@ -15,6 +16,7 @@
 #include "sitelist/site_list_model.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -55,6 +57,7 @@ void SaveRun::PushButton2_Click() {
     if (p_.form.IsBusy()) return;  // a run is in progress: a second press is refused
     ErrorTrap trap(p_.report, HandlerLocation("PushButton2_Click"));
     report_ = RunReport();
+    written_.Clear();
     trap.onFailure = [this](int step, const QString& description) {
         report_.NoteStepFailure(step, description);
     };
@@ -113,7 +116,7 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     trap.step(122, [&] { p_.events.processEvents(); });
     LookAhead(position, count);
     trap.step(124, [&] { p_.form.ShowHourglass(); });
-    trap.step(126, [&] { entry.capturePath = JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".jpg"))); });
+    trap.step(126, [&] { entry.capturePath = written_.Unused(JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".jpg")))); });
     trap.step(146, [&] { p_.form.ShowHourglass(); });
     if (trap.test(148, [&] { return p_.form.Option1->isChecked(); }))
         Method1(trap, entry);
@@ -124,7 +127,15 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     else
         report_.Fail(QStringLiteral("no method selected"));
     trap.step(312, [&] { p_.form.ShowHourglass(); });
+    KeepWrittenName(entry);
     report_.EndEntry();
+}
+
+void SaveRun::KeepWrittenName(const Entry& entry) {
+    if (!report_.EntrySucceeded()) return;  // a name nothing was written under stays free
+    written_.Add(entry.pdfPath);
+    const QString savedAs = QFileInfo(entry.pdfPath).fileName();
+    if (savedAs != PdfNameFromPath(CaptureName(entry.address, QStringLiteral(".jpg")))) report_.SavedUnder(savedAs);
 }
 
 void SaveRun::Method1(ErrorTrap& trap, Entry& entry) {
@@ -135,7 +146,8 @@ void SaveRun::Method1(ErrorTrap& trap, Entry& entry) {
         report_.Fail(reason.isEmpty() ? QStringLiteral("capture failed") : reason);
         return;
     }
-    trap.step(154, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.capturePath)); });
+    temporaryFile_ = entry.capturePath;
+    trap.step(154, [&] { entry.pdfPath = written_.Unused(JoinPath(FolderText(), PdfNameFromPath(entry.capturePath))); });
     trap.step(172, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
     trap.step(184, [&] { p_.rendering.LoadPicture(entry.capturePath); });
     trap.step(186, [&] { p_.rendering.SetDeviceUnits(); });
@@ -143,10 +155,11 @@ void SaveRun::Method1(ErrorTrap& trap, Entry& entry) {
     trap.step(202, [&] { entry.job = p_.rendering.EndDocument(QFileInfo(entry.pdfPath).fileName()); });
     trap.step(206, [&] { AwaitJob(entry, Fallback::BlockingPause); });
     trap.step(208, [&] { p_.rendering.DeleteFileQuietly(entry.capturePath); });
+    temporaryFile_.clear();
 }
 
 void SaveRun::Method2(ErrorTrap& trap, Entry& entry) {
-    trap.step(212, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.capturePath)); });
+    trap.step(212, [&] { entry.pdfPath = written_.Unused(JoinPath(FolderText(), PdfNameFromPath(entry.capturePath))); });
     trap.step(230, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
     trap.step(244, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.address); });
     trap.step(246, [&] { AwaitJob(entry, Fallback::PauseWithEvents); });
@@ -154,15 +167,17 @@ void SaveRun::Method2(ErrorTrap& trap, Entry& entry) {
 
 void SaveRun::Method3(ErrorTrap& trap, Entry& entry) {
     bool stateKnown = true;
-    trap.step(250, [&] { entry.pageFilePath = JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".htm"))); });
+    trap.step(250, [&] { entry.pageFilePath = written_.Unused(JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".htm")))); });
     trap.step(270, [&] { p_.rendering.DownloadPageToFile(entry.address, entry.pageFilePath); });
     if (!QFileInfo::exists(entry.pageFilePath)) report_.Fail(QStringLiteral("page could not be downloaded"));
-    trap.step(272, [&] { entry.pdfPath = JoinPath(FolderText(), PdfNameFromPath(entry.pageFilePath)); });
+    else temporaryFile_ = entry.pageFilePath;
+    trap.step(272, [&] { entry.pdfPath = written_.Unused(JoinPath(FolderText(), PdfNameFromPath(entry.pageFilePath))); });
     trap.step(290, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
     trap.step(304, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.pageFilePath); });
     trap.step(306, [&] { stateKnown = AwaitJob(entry, Fallback::PauseWithEvents); });
     if (!stateKnown) trap.step(308, [&] { p_.events.sleepBlocking(2000); });
     trap.step(310, [&] { p_.rendering.DeleteFileQuietly(entry.pageFilePath); });
+    temporaryFile_.clear();
 }
 
 bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
@@ -184,7 +199,7 @@ bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
         report_.Fail(QStringLiteral("printer job timed out"));
         return true;
     case platform::JobState::Failed:
-        report_.Fail(QStringLiteral("printer job failed"));
+        report_.Fail(ReasonForFailedJob(p_.printers.jobPrinterMessage(entry.job)));
         return true;
     case platform::JobState::Unknown:
         // The print system cannot say when the job is done: give it the
@@ -211,6 +226,12 @@ void SaveRun::WaitWithEvents(int milliseconds) {
     const long long end = p_.events.steadyMilliseconds() + milliseconds;
     for (long long now = p_.events.steadyMilliseconds(); now < end; now = p_.events.steadyMilliseconds())
         p_.events.waitForEvents(static_cast<int>(end - now));
+}
+
+void SaveRun::DeleteTemporaryFile() {
+    if (temporaryFile_.isEmpty()) return;
+    QFile::remove(temporaryFile_);
+    temporaryFile_.clear();
 }
 
 void SaveRun::RestoreDefaultPrinter() {

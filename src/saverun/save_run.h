@@ -1,6 +1,7 @@
 #pragma once
 // "Start Saving As PDF": the walk over the site list that turns every entry
 // into one PDF file in the output folder, through the PDF printer.
+#include "file_naming.h"
 #include "page_rendering.h"
 #include "platform/print_system.h"
 #include "run_report.h"
@@ -48,6 +49,10 @@ public:
     // their own when they had the server's or none. Throws Failure when that
     // cannot be done.
     void RestoreDefaultPrinter();
+    // Removes the temporary file (picture or page copy) that the entry in
+    // hand has in the output folder, when the window closes during a run;
+    // the run would have removed it after the entry's print. Never fails.
+    void DeleteTemporaryFile();
     // How many entries after the one in hand the rendering prepares while it
     // prints; 0 prepares none.
     void SetLookAheadEntries(int entries) { lookAhead_ = entries; }
@@ -61,6 +66,9 @@ private:
     // the walk began, with the method selected now.
     void LookAhead(int position, int count);
     int SelectedMethod() const;
+    // An entry that wrote its PDF keeps that name for the rest of the run; a
+    // numbered one is said in the closing message.
+    void KeepWrittenName(const Entry& entry);
     void Method1(ErrorTrap& trap, Entry& entry);
     void Method2(ErrorTrap& trap, Entry& entry);
     void Method3(ErrorTrap& trap, Entry& entry);
@@ -76,6 +84,9 @@ private:
 
     SaveRunParts p_;
     RunReport report_;
+    WrittenPdfs written_;
+    // The entry's picture or page copy while it lies in the output folder.
+    QString temporaryFile_;
     bool defaultSwitched_ = false;
     int lookAhead_ = kLookAheadEntries;
     platform::DefaultPrinter previousDefault_;

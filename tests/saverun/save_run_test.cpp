@@ -7,6 +7,7 @@
 #include "saverun/save_run.h"
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
+#include "support/qstring_printer.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,13 +37,15 @@ public:
     std::set<int> failingSteps;  // picture steps: 184, 186, 188, 202
     std::function<void(const QString&)> onPage;
     QStringList calls;
-    // Each look-ahead as "host:method" words, and where each job was pointed.
-    QStringList aheads, pointedAt;
+    // Each look-ahead as "host:method" words, where each job was pointed, and
+    // the names of the pictures and page copies written.
+    QStringList aheads, pointedAt, temporaries;
 
     void CaptureSnapshot(const QString& address, const QString& path) override {
         calls << "capture " + address;
         if (onPage) onPage(address);
         lastFailure_.clear();
+        temporaries << QFileInfo(path).fileName();
         if (!uncapturable.count(address)) touch(path, "jpeg");
         else if (captureReasons.count(address)) lastFailure_ = captureReasons[address];
     }
@@ -70,6 +73,7 @@ public:
     void DownloadPageToFile(const QString& address, const QString& path) override {
         calls << "download " + address;
         if (undownloadable.count(address)) throw Failure(QStringLiteral("Connection refused"));
+        temporaries << QFileInfo(path).fileName();
         touch(path, "<html>page</html>");
     }
     void DeleteFileQuietly(const QString& path) override {
@@ -442,6 +446,65 @@ TEST_F(SaveRunTest, SecondPressWhileBusyIsRefused) {
     EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
 }
 
+// Entries of one run whose addresses clean to one name: a later one whose PDF
+// name this run has already written gets the next free number, as the printer
+// numbers names in ~/PDF, its temporary file too, and the closing message
+// names it. A name whose entry wrote nothing is free.
+TEST_F(SaveRunTest, NamesAlreadyWrittenInTheRunAreNumbered) {
+    const QString renamedTwo = QStringLiteral(
+        "Done.\r\n\r\n2 entries were saved under numbered names, as earlier entries of this run had their names:\r\n"
+        "http://a.example/7*x: saved as a.example_7 x (2).pdf\r\n"
+        "http://a.example/7:x: saved as a.example_7 x (3).pdf");
+    struct Case {
+        const char* name;
+        int method;
+        std::vector<const char*> entries;
+        std::set<QString> unloadable;
+        QStringList temporaries;  // in the order written
+        QStringList files;        // left in the folder
+        QString message;
+    };
+    const Case cases[] = {
+        {"pictures", 1, {"http://a.example/7?x", "http://a.example/7*x", "http://a.example/7:x"}, {},
+         {"a.example_7 x.jpg", "a.example_7 x (2).jpg", "a.example_7 x (3).jpg"},
+         {"a.example_7 x (2).pdf", "a.example_7 x (3).pdf", "a.example_7 x.pdf"}, renamedTwo},
+        {"live pages", 2, {"http://a.example/7?x", "http://a.example/7*x", "http://a.example/7:x"}, {}, {},
+         {"a.example_7 x (2).pdf", "a.example_7 x (3).pdf", "a.example_7 x.pdf"}, renamedTwo},
+        {"page copies", 3, {"http://a.example/7?x", "http://a.example/7*x", "http://a.example/7:x"}, {},
+         {"a.example_7 x.htm", "a.example_7 x (2).htm", "a.example_7 x (3).htm"},
+         {"a.example_7 x (2).pdf", "a.example_7 x (3).pdf", "a.example_7 x.pdf"}, renamedTwo},
+        {"a numbered name taken by an address", 2,
+         {"http://a.example/7?x", "http://a.example/7?x (2)", "http://a.example/7*x"}, {}, {},
+         {"a.example_7 x (2).pdf", "a.example_7 x (3).pdf", "a.example_7 x.pdf"},
+         QStringLiteral("Done.\r\n\r\n1 entry was saved under a numbered name, as an earlier entry of this run had "
+                        "its name:\r\nhttp://a.example/7*x: saved as a.example_7 x (3).pdf")},
+        {"the first gave no PDF", 2, {"http://a.example/7?x", "http://a.example/7*x"}, {"http://a.example/7?x"}, {},
+         {"a.example_7 x.pdf"},
+         QStringLiteral("Done.\r\n\r\n1 entry gave no PDF:\r\nhttp://a.example/7?x: page failed to load")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(out.path()).removeRecursively();
+        QDir().mkpath(out.path());
+        form.ListView1->entries().clear();
+        fake.dialogs.shown.clear();
+        rendering.temporaries.clear();
+        rendering.unloadable = c.unloadable;
+        for (const char* entry : c.entries) add({entry});
+        method(c.method);
+        run();
+        EXPECT_EQ(rendering.temporaries, c.temporaries);
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files, QDir::Name), c.files);
+        EXPECT_EQ(messages(), QStringList({c.message}));
+    }
+    // A later run replaces the names of an earlier one, as always.
+    fake.dialogs.shown.clear();
+    run();
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files, QDir::Name), QStringList({"a.example_7 x.pdf"}));
+    EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.\r\n\r\n1 entry gave no PDF:\r\n"
+                                                      "http://a.example/7?x: page failed to load")}));
+}
+
 TEST_F(SaveRunTest, ClosingDuringARunPutsTheDefaultPrinterBack) {
     add({"http://a.example/"});
     method(2);
@@ -451,6 +514,49 @@ TEST_F(SaveRunTest, ClosingDuringARunPutsTheDefaultPrinterBack) {
         EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
     };
     run();
+}
+
+// Closing the window while the entry's print is awaited removes the entry's
+// picture or page copy, and only that: a file of the same name that the run
+// did not write stays.
+TEST_F(SaveRunTest, ClosingDuringARunRemovesTheEntrysTemporaryFile) {
+    struct Case {
+        int method;
+        const char* usersFile;  // there before the run, or empty
+        QStringList leftAtClose;
+    };
+    const Case cases[] = {
+        {1, "", {"a.example_.jpg"}},
+        {3, "", {"a.example_.htm"}},
+        {2, "a.example_.jpg", {}},  // this method writes no picture
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        QDir(out.path()).removeRecursively();
+        QDir().mkpath(out.path());
+        if (*c.usersFile) QFile(folder + c.usersFile).open(QIODevice::WriteOnly);
+        form.ListView1->entries().clear();
+        add({"http://a.example/"});
+        method(c.method);
+        const size_t jobsBefore = fake.printers.jobs.size();
+        fake.printers.stateScript[static_cast<int>(jobsBefore) + 1] = {JobState::Pending, JobState::Finished};
+        bool closed = false;
+        QStringList before, after;
+        fake.events.onProcess = [&] {
+            if (closed || fake.printers.jobs.size() == jobsBefore) return;  // once, while the job is awaited
+            closed = true;
+            before = QDir(out.path()).entryList({"*.jpg", "*.htm"}, QDir::Files);
+            saveRun.DeleteTemporaryFile();
+            after = QDir(out.path()).entryList({"*.jpg", "*.htm"}, QDir::Files);
+        };
+        run();
+        fake.events.onProcess = nullptr;
+        ASSERT_TRUE(closed);
+        QStringList expectedBefore = c.leftAtClose;
+        if (*c.usersFile) expectedBefore << c.usersFile;
+        EXPECT_EQ(before, expectedBefore);
+        EXPECT_EQ(after, *c.usersFile ? QStringList({c.usersFile}) : QStringList());
+    }
 }
 
 TEST_F(SaveRunTest, RemovalAndClearingAreTheListsBusinessWhileBusy) {
