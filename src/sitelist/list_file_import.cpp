@@ -15,6 +15,12 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quendrel {
 
 namespace {
@@ -33,6 +39,28 @@ private:
     platform::EventPump& events_;
 };
 
+// Opens the file for reading when it is a regular file. A device or a FIFO
+// could be read without end or block the window until someone writes to it,
+// and a folder holds no lines: for them it gives false and opens nothing. The
+// check is made on the opened file, so nothing can be put in its place
+// between the check and the reading; the open itself does not wait for a
+// FIFO's writer. Throws Failure when the file cannot be opened or read.
+bool OpenRegularFile(QFile& file, const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw Failure(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);  // a regular file never waits anyway
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Failure(file.errorString());
+    }
+    return true;
+}
+
 }  // namespace
 
 void FileToList(SiteList& list, const QString& path, platform::Dialogs& dialogs,
@@ -41,8 +69,11 @@ void FileToList(SiteList& list, const QString& path, platform::Dialogs& dialogs,
         dialogs.message(QStringLiteral("File not found"), AppTitle());
         return;
     }
-    QFile file(path);  // closed on every way out, a failure included
-    if (!file.open(QIODevice::ReadOnly)) throw Failure(file.errorString());
+    QFile file;  // closed on every way out, a failure included
+    if (!OpenRegularFile(file, path)) {
+        dialogs.message(QStringLiteral("Not a regular file. Please select another file."), AppTitle());
+        return;
+    }
 
     SiteListModel::PacedDisplay paced(list.entries());
     // Each piece handed to the decoder ends just after a CR or LF byte, which no

@@ -14,7 +14,9 @@ class SiteList;
 // line is). The file is read in the user's locale encoding, without any
 // byte-order mark handling, and window events are handled before every line
 // and every LF-separated part. A missing file is answered with the message
-// "File not found"; any other failure is thrown, and the entries appended
+// "File not found", and anything but a regular file (a folder, a device, a
+// FIFO) with "Not a regular file. Please select another file."; both leave
+// the list as it is. Any other failure is thrown, and the entries appended
 // before it stay.
 void FileToList(SiteList& list, const QString& path, platform::Dialogs& dialogs,
                 platform::EventPump& events);

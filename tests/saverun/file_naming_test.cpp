@@ -1,5 +1,9 @@
 #include "saverun/file_naming.h"
+#include "support/qstring_printer.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -92,6 +96,38 @@ TEST(Naming, SameCleanedAddressesShareTheirFiles) {
 TEST(Naming, PdfNameKeepsInnerDots) {
     EXPECT_EQ(PdfNameFromPath(QStringLiteral("/o/a.b.c.htm")), QStringLiteral("a.b.c.pdf"));
     EXPECT_EQ(PdfNameFromPath(QStringLiteral("C:\\o\\a.b.jpg"), QLatin1Char('\\')), QStringLiteral("a.b.pdf"));
+}
+
+// A PDF written in the run numbers the names that lead to it, however the
+// folder is written; other names and other folders stay as they are.
+TEST(Naming, WrittenPdfsNumberTheNamesThatLeadToThem) {
+    QTemporaryDir out;
+    const QString folder = out.path();
+    ASSERT_TRUE(QDir().mkpath(folder + "/other"));
+    ASSERT_TRUE(QFile::link(folder, folder + "/other/link"));
+    WrittenPdfs written;
+    written.Add(folder + "/x.pdf");
+    written.Add(folder + "/x (2).pdf");
+    written.Add(folder + "/a.b.pdf");
+    struct Case { QString path; QString unused; };
+    const Case cases[] = {
+        {folder + "/x.jpg", folder + "/x (3).jpg"},
+        {folder + "/x.htm", folder + "/x (3).htm"},
+        {folder + "/x.pdf", folder + "/x (3).pdf"},
+        {folder + "/./x.jpg", folder + "/./x (3).jpg"},
+        {folder + "/other/link/x.jpg", folder + "/other/link/x (3).jpg"},
+        {folder + "/a.b.jpg", folder + "/a.b (2).jpg"},
+        {folder + "/x (2).jpg", folder + "/x (2) (2).jpg"},
+        {folder + "/X.jpg", folder + "/X.jpg"},
+        {folder + "/y.jpg", folder + "/y.jpg"},
+        {folder + "/other/x.jpg", folder + "/other/x.jpg"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(written.Unused(c.path), c.unused);
+    }
+    written.Clear();
+    EXPECT_EQ(written.Unused(folder + "/x.jpg"), folder + "/x.jpg");
 }
 
 TEST(Naming, DisplayNameIsTheTextAfterTheLastBackslash) {

@@ -7,11 +7,13 @@
 #include "sitelist/line_splitter.h"
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
+#include "support/watchdog.h"
 
 #include <QAbstractProxyModel>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -19,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quendrel {
@@ -26,8 +29,11 @@ namespace {
 
 using testing::FakePlatform;
 using testing::ShownBox;
+using testing::Watchdog;
 
 const QString kLocation = QStringLiteral("in Tollinex2021/08/31.Form1.PushButton6_Click ");
+
+const QString kNotAFile = QStringLiteral("Not a regular file. Please select another file.");
 
 int openFileCount() { return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size()); }
 
@@ -208,11 +214,43 @@ TEST_F(ListFileImportTest, SeveralFilesAtOnceAreRefused) {
     EXPECT_EQ(window.siteList().Count(), 0);
 }
 
-TEST_F(ListFileImportTest, FilesThatCannotBeReadAreReportedAtTheImportStep) {
+// A device that never ends, a FIFO that nobody writes to and a folder are no
+// list files: each is answered at once with a message, and nothing is read.
+TEST_F(ListFileImportTest, OnlyRegularFilesAreRead) {
     const QString folder = dir.filePath(QStringLiteral("a-folder"));
     ASSERT_TRUE(QDir().mkpath(folder));
+    const QString fifo = dir.filePath(QStringLiteral("a-fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     struct Case { const char* name; QString path; };
-    std::vector<Case> cases = {{"a folder chosen as the file", folder}};
+    const Case cases[] = {{"/dev/zero", QStringLiteral("/dev/zero")},
+                          {"a FIFO without a writer", fifo},
+                          {"a folder", folder}};
+    window.siteList().Append(QStringLiteral("kept"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.dialogs.shown.clear();
+        const int filesBefore = openFileCount();
+        QElapsedTimer took;
+        took.start();
+        {
+            Watchdog watchdog(5'000, c.name);
+            importAnswering(c.path);
+        }
+        EXPECT_LT(took.elapsed(), 1000);
+        const auto messages = fake.dialogs.boxesOf(ShownBox::Message);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, kNotAFile);
+        EXPECT_EQ(messages[0].caption, AppTitle());
+        EXPECT_TRUE(errorBoxes().empty());
+        EXPECT_EQ(entries(), QStringList{"kept"});
+        EXPECT_EQ(openFileCount(), filesBefore);
+    }
+}
+
+TEST_F(ListFileImportTest, FilesThatCannotBeReadAreReportedAtTheImportStep) {
+    struct Case { const char* name; QString path; };
+    // Memory that is not mapped at the start of the file: reading it fails.
+    std::vector<Case> cases = {{"a file whose reading fails", QStringLiteral("/proc/self/mem")}};
     const QString locked = writeFile("a\r\n", QStringLiteral("locked.txt"));
     if (geteuid() != 0) {
         // Permissions do not stop root from reading.
