@@ -10,7 +10,10 @@
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
 #include "support/local_http_server.h"
+#include "support/peak_memory.h"
 #include "support/poppler_tools.h"
+#include "support/qstring_printer.h"
+#include "support/watchdog.h"
 #include "user_default_printer.h"
 
 #include <QCoreApplication>
@@ -29,6 +32,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
+#include <cstdio>
+#include <sys/stat.h>
 
 namespace quendrel {
 namespace {
@@ -224,6 +229,35 @@ TEST_F(SaveRunEndToEnd, UnreachableAddressIsReportedAndLeavesNoTemporaryFile) {
     }
 }
 
+// A page without end, streamed as fast as the machine moves it: its entry
+// stops at the limit and says why, no page file of it is left, the next
+// entry still prints and the default printer comes back; the program's
+// memory stays far below what the page sent.
+TEST_F(SaveRunEndToEnd, APageWithoutEndFailsAtTheLimitAndTheRunGoesOn) {
+    // The server ends it at last only so that a program that keeps all of it
+    // cannot take the machine's memory; for one that stops at the limit it
+    // has no end.
+    server.serve("/endless.html", HttpResponse::streamed(256LL << 20, /*lengthAnnounced=*/false));
+    const QString endless = server.url(QStringLiteral("/endless.html"));
+    add(endless);
+    add(server.url(QStringLiteral("/beta.html")));
+    choose(3);
+    const QString defaultBefore = default_printer_e2e::lpstatDefault();
+    ASSERT_TRUE(testing::ResetPeakResident());
+    const long long before = testing::PeakResidentKb();
+    start();
+    const long long peakKb = testing::PeakResidentKb();
+    RecordProperty("peak_resident_kb", QString::number(peakKb).toStdString());
+    RecordProperty("peak_growth_kb", QString::number(peakKb - before).toStdString());
+    EXPECT_EQ(closingMessage(),
+              QStringLiteral("Done.\r\n\r\n1 entry gave no PDF:\r\n") + endless + QStringLiteral(": the page is larger than 50 MB"));
+    const QString beta = addressName("beta.html") + QStringLiteral(".pdf");
+    EXPECT_EQ(files(), QStringList({beta})) << "no page file is left";
+    EXPECT_TRUE(testing::PdfText(pdf(beta)).contains(QStringLiteral("Beta Silver Otter")));
+    EXPECT_LT(peakKb - before, 64 * 1024) << "peak memory rose by " << peakKb - before << " kB";
+    EXPECT_EQ(default_printer_e2e::lpstatDefault(), defaultBefore);
+}
+
 TEST_F(SaveRunEndToEnd, HeldQueueStillGivesEveryPdfItsOwnName) {
     const char* pages[] = {"alpha.html", "beta.html", "gamma.html"};
     const char* words[] = {"Alpha Crimson Falcon", "Beta Silver Otter", "Gamma Amber Lynx"};
@@ -268,6 +302,114 @@ TEST_F(SaveRunEndToEnd, EveryKindOfDefaultPrinterIsNoFailureAndComesBackExactly)
         EXPECT_EQ(default_printer_e2e::lpstatDefault(), inForce);
         EXPECT_EQ(printer_e2e::readFile(choices.path()).value_or(QByteArray()), choicesBefore);
     }
+}
+
+// A device, a FIFO that nobody writes to and a folder chosen as the list file
+// are each answered at once with a message; the list stays as it was and the
+// window goes on to print it.
+TEST_F(SaveRunEndToEnd, ImportingWhatIsNoFileLeavesTheListToTheRun) {
+    const QString fifo = out.filePath(QStringLiteral("a-fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString folder = out.filePath(QStringLiteral("a-folder"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    add(server.url(QStringLiteral("/alpha.html")));
+    for (const QString& chosen : {QStringLiteral("/dev/zero"), fifo, folder}) {
+        SCOPED_TRACE(chosen.toStdString());
+        dialogs.shown.clear();
+        dialogs.answers.push_back(chosen);
+        {
+            testing::Watchdog watchdog(5'000, "the import");
+            QTest::mouseClick(form().PushButton6, Qt::LeftButton);
+        }
+        const auto messages = dialogs.boxesOf(ShownBox::Message);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, QStringLiteral("Not a regular file. Please select another file."));
+        EXPECT_EQ(form().ListView1->entries().count(), 1);
+    }
+    QFile::remove(fifo);
+    QDir(folder).removeRecursively();
+    choose(2);
+    start();
+    EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
+    EXPECT_EQ(files(), QStringList({addressName("alpha.html") + ".pdf"}));
+}
+
+// Two addresses of one run that clean to one name: the later PDF is numbered
+// as the printer numbers names in ~/PDF, and the closing message says so. Each
+// PDF holds its own page.
+TEST_F(SaveRunEndToEnd, EqualNamesInOneRunAreNumberedForEveryMethod) {
+    server.serve("/7", HttpResponse::html(page("Seven Query Page")));
+    server.serve("/7*x", HttpResponse::html(page("Seven Star Page")));
+    const QString first = server.url(QStringLiteral("/7?x"));
+    const QString second = server.url(QStringLiteral("/7*x"));
+    const QString name = addressName(QStringLiteral("7 x"));
+    for (int method = 1; method <= 3; ++method) {
+        SCOPED_TRACE(method);
+        form().ListView1->entries().clear();
+        QDir(out.path()).removeRecursively();
+        QDir().mkpath(out.path());
+        dialogs.shown.clear();
+        add(first);
+        add(second);
+        choose(method);
+        start();
+        EXPECT_EQ(closingMessage(), QStringLiteral("Done.\r\n\r\n1 entry was saved under a numbered name, as an earlier "
+                                                   "entry of this run had its name:\r\n") +
+                                        second + QStringLiteral(": saved as ") + name + QStringLiteral(" (2).pdf"));
+        EXPECT_EQ(files(), QStringList({name + " (2).pdf", name + ".pdf"})) << "only the PDFs are left";
+        EXPECT_EQ(testing::PdfInfoField(pdf(name + ".pdf"), QStringLiteral("Subject")), first);
+        EXPECT_EQ(testing::PdfInfoField(pdf(name + " (2).pdf"), QStringLiteral("Subject")), second);
+        if (method != 1) {
+            EXPECT_TRUE(testing::PdfText(pdf(name + ".pdf")).contains(QStringLiteral("Seven Query Page")));
+            EXPECT_TRUE(testing::PdfText(pdf(name + " (2).pdf")).contains(QStringLiteral("Seven Star Page")));
+        }
+    }
+}
+
+// Closing the window in the middle of a run ends the program there, as the
+// program wires it; the entry's picture (method 1) or page copy (method 3),
+// there while its print is awaited, goes with it. The closing runs in a child
+// run of this test, since it ends its process.
+TEST_F(SaveRunEndToEnd, ClosingTheWindowMidRunLeavesNoTemporaryFile) {
+    const QString test = QStringLiteral("SaveRunEndToEnd.ClosingTheWindowMidRunLeavesNoTemporaryFile");
+    const QString childFolder = qEnvironmentVariable("QUENDREL_CLOSE_INTO");
+    if (childFolder.isEmpty()) {
+        for (int method : {1, 3}) {
+            SCOPED_TRACE(method);
+            QTemporaryDir folder;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QUENDREL_CLOSE_INTO"), folder.path());
+            environment.insert(QStringLiteral("QUENDREL_CLOSE_METHOD"), QString::number(method));
+            QProcess child;
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
+            ASSERT_TRUE(child.waitForFinished(120'000));
+            const QString output = QString::fromLocal8Bit(child.readAll());
+            EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+            EXPECT_TRUE(output.contains(QStringLiteral("closing the window with "))) << output.toStdString();
+            EXPECT_EQ(QDir(folder.path()).entryList({"*.jpg", "*.htm"}, QDir::Files), QStringList());
+        }
+        return;
+    }
+    out.remove();  // this process ends without cleaning up; the parent's folder is used
+    window->EndProcessOnClose();
+    form().Text1->setText(childFolder + QLatin1Char('/'));
+    add(server.url(QStringLiteral("/alpha.html")));
+    choose(qEnvironmentVariableIntValue("QUENDREL_CLOSE_METHOD"));
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const QStringList temporary = QDir(childFolder).entryList({"*.jpg", "*.htm"}, QDir::Files);
+        if (temporary.isEmpty()) return;
+        std::printf("closing the window with %s\n", qPrintable(temporary.join(' ')));
+        std::fflush(stdout);
+        form().close();
+    });
+    watch.start();
+    start();
+    ADD_FAILURE() << "the run ended and the window was not closed";
 }
 
 TEST_F(SaveRunEndToEnd, TheMainWindowKeepsItsNativeWindowWhenTheBrowserIsMade) {
