@@ -71,11 +71,19 @@ int EngineRendering::printPage(const QString& target) {
 
 void EngineRendering::DownloadPageToFile(const QString& address, const QString& path) {
     copy_.reset();
+    failure_.clear();
     copyAhead_ = ahead_.Take({address, 3});
     auto* ahead = dynamic_cast<AheadDownload*>(copyAhead_.get());
-    const DownloadedPage source =
-        ahead ? ahead->WriteTo(path) : quendrel::DownloadPageToFile(platform_.events, address, path);
-    copy_ = DownloadedCopy{path, address, source};
+    try {
+        const DownloadedPage source =
+            ahead ? ahead->WriteTo(path) : quendrel::DownloadPageToFile(platform_.events, address, path);
+        copy_ = DownloadedCopy{path, address, source};
+    } catch (const DownloadFailure& failure) {
+        // The error box says it with the address; the closing report's line
+        // of the entry with the reason alone.
+        failure_ = failure.reason();
+        throw;
+    }
 }
 
 void EngineRendering::LookAhead(const QList<AheadEntry>& coming) {

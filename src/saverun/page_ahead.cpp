@@ -21,21 +21,18 @@ AheadDownload::AheadDownload(platform::HeadlessBrowser& browser, platform::Print
 }
 
 void AheadDownload::startCopy() {
-    DownloadedPage source;
     try {
-        const QByteArray& body = fetch_.Body(events_, &source);
-        if (body.isEmpty()) return;  // no page file: nothing to load ahead
+        const DownloadedPage source = fetch_.Finish(events_);
+        if (fetch_.BodySize() == 0) return;  // no page file: nothing to load ahead
         browser_ = std::make_unique<BrowserPrint>(engine_, printers_);
-        browser_->StartCopyLoad(body, source);
+        browser_->StartCopyLoad(fetch_.ReadBody(), source);
     } catch (const Failure&) {
         // Said at the entry's own download step.
     }
 }
 
 std::optional<int> AheadDownload::PrintCopy(const QString& path, const QString& address) {
-    if (!browser_) return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.readAll() != fetch_.Body(events_)) return std::nullopt;
+    if (!browser_ || !fetch_.IsBodyOf(path)) return std::nullopt;
     return browser_->FinishLoad() ? browser_->PrintLoadedPage(address) : 0;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // What the engine prepares for an entry before its turn: the page loading and
-// settling in a hidden page of its own (method 2), the page fetched into
-// memory (method 3) or the capture program writing into a private folder
-// (method 1). Nothing of it reaches the output folder before the
-// entry's own turn; releasing it ends whatever is still under way.
+// settling in a hidden page of its own (method 2), the page fetched into a
+// private temporary file (method 3) or the capture program writing into a
+// private folder (method 1). Nothing of it reaches the output folder before
+// the entry's own turn; releasing it ends whatever is still under way.
 #include "browser_print.h"
 #include "look_ahead_queue.h"
 #include "page_download.h"

@@ -1,19 +1,29 @@
 #include "page_download.h"
 
-#include "file_helpers.h"
 #include "page_address.h"
 #include "platform/event_pump.h"
 #include "platform/failure.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSaveFile>
+#include <QTemporaryFile>
 #include <memory>
 
 namespace quendrel {
 
 namespace {
+
+// How much of a body is read, written or compared at a time, and how much the
+// network may hold for a fetch while nobody reads it (while the run waits
+// without handling events, the transfer pauses instead of piling up).
+constexpr qint64 kChunkBytes = 1024 * 1024;
+
+QString tooLarge() { return QStringLiteral("the page is larger than %1 MB").arg(kPageDownloadLimitBytes / (1024 * 1024)); }
 
 // Errors below 200 are the connection's (refused, timed out, TLS, proxy);
 // 300 to 399 are protocol errors (bad address, unknown scheme). The others
@@ -56,6 +66,30 @@ QString ContentTypeOfCopy(const QByteArray& contentType) {
     return QString::fromLatin1(type);
 }
 
+namespace {
+
+// The body kept on its way, copied to the page file a chunk at a time, so a
+// page costs no more memory than a chunk however large it is. The page file
+// is written beside its name and renamed into place, as WriteTextFile does.
+void copyFile(const QString& from, const QString& path) {
+    QFile source(from);
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("Cannot create the file %1: %2").arg(path, file.errorString()));
+    if (!source.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot write the file %1: the page downloaded for it cannot be read: %2")
+                          .arg(path, source.errorString()));
+    while (!source.atEnd()) {
+        const QByteArray chunk = source.read(kChunkBytes);
+        if (chunk.isEmpty() || file.write(chunk) != chunk.size())
+            throw Failure(QStringLiteral("Cannot write the file %1: %2").arg(path, file.errorString()));
+    }
+    if (!file.commit()) throw Failure(QStringLiteral("Cannot write the file %1: %2").arg(path, file.errorString()));
+}
+
+}  // namespace
+
 struct PageFetch::Transfer {
     // One manager per fetch: nothing (cookies, connections) carries over to
     // the next entry.
@@ -63,20 +97,60 @@ struct PageFetch::Transfer {
     QUrl asked;
     std::unique_ptr<QNetworkReply> reply;
     QElapsedTimer age;
-    // Once ended: the answer, or why there is none.
+    // The body as it arrives, in the system's temporary folder, so nothing
+    // reaches the output folder before the entry's turn.
+    QTemporaryFile body{QDir::tempPath() + QStringLiteral("/quendrel-download-XXXXXX.htm")};
+    qint64 received = 0;
+    // Once ended: the answer, or why there is none (the failure's detail and
+    // its reason for the closing report).
     std::optional<DownloadedPage> source;
-    QByteArray body;
-    QString failure;
+    QString detail;
+    QString reason;
+
+    // Moves what has arrived into the body file.
+    void take() {
+        while (detail.isEmpty() && reply->bytesAvailable() > 0) {
+            const QByteArray chunk = reply->read(kChunkBytes);
+            if (received + chunk.size() > kPageDownloadLimitBytes) return fail(tooLarge(), tooLarge());
+            if (body.write(chunk) != chunk.size())
+                return fail(QStringLiteral("it cannot be kept while it arrives: %1").arg(body.errorString()),
+                            QStringLiteral("the page could not be kept while it downloaded"));
+            received += chunk.size();
+        }
+    }
+    void checkAnnouncedLength() {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > kPageDownloadLimitBytes) fail(tooLarge(), tooLarge());
+    }
+    // Ends the fetch without a page: what was kept goes at once.
+    void fail(const QString& why, const QString& shortReason) {
+        if (!detail.isEmpty()) return;
+        detail = why;
+        reason = shortReason;
+        body.remove();
+        if (!reply->isFinished()) reply->abort();
+    }
 };
 
 PageFetch::PageFetch(const QString& address) : address_(address), transfer_(std::make_unique<Transfer>()) {
-    transfer_->asked = PageUrlFromTarget(address);
-    QNetworkRequest request(transfer_->asked);
+    Transfer* t = transfer_.get();
+    t->asked = PageUrlFromTarget(address);
+    QNetworkRequest request(t->asked);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(kPageTransferTimeoutMs);
-    transfer_->age.start();
-    transfer_->reply.reset(transfer_->manager.get(request));
+    t->age.start();
+    t->reply.reset(t->manager.get(request));
+    QNetworkReply* reply = t->reply.get();
+    reply->setReadBufferSize(kChunkBytes);
+    // Connected before anyone waits for the end, so the last bytes are in the
+    // file when they are told.
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [t] { t->checkAnnouncedLength(); });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [t] { t->take(); });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [t] { t->take(); });
+    if (!t->body.open())
+        t->fail(QStringLiteral("it cannot be kept while it arrives: %1").arg(t->body.errorString()),
+                QStringLiteral("the page could not be kept while it downloaded"));
 }
 
 PageFetch::~PageFetch() {
@@ -87,7 +161,7 @@ void PageFetch::whenEnded(std::function<void()> ended) {
     QObject::connect(transfer_->reply.get(), &QNetworkReply::finished, std::move(ended));
 }
 
-const QByteArray& PageFetch::Body(platform::EventPump& events, DownloadedPage* source) {
+DownloadedPage PageFetch::Finish(platform::EventPump& events) {
     Transfer& t = *transfer_;
     QNetworkReply& reply = *t.reply;
     // A silent server is cut off by the transfer limit; one that trickles
@@ -95,35 +169,55 @@ const QByteArray& PageFetch::Body(platform::EventPump& events, DownloadedPage* s
     const long long deadline = events.steadyMilliseconds() + kPageFetchLimitMs - t.age.elapsed();
     while (!reply.isFinished()) {
         if (events.steadyMilliseconds() >= deadline) {
-            reply.abort();
-            t.failure = QStringLiteral("The page %1 could not be fetched: it took longer than %2 seconds")
-                            .arg(address_)
-                            .arg(kPageFetchLimitMs / 1000);
+            t.fail(QStringLiteral("it took longer than %1 seconds").arg(kPageFetchLimitMs / 1000),
+                   QStringLiteral("the download took longer than %1 s").arg(kPageFetchLimitMs / 1000));
             break;
         }
         events.waitForEvents(100);
     }
-    if (!t.source && t.failure.isEmpty()) {
-        if (!serverAnswered(reply)) {
-            t.failure = QStringLiteral("The page %1 could not be fetched: %2").arg(address_, reply.errorString());
+    if (!t.source && t.detail.isEmpty()) {
+        t.take();
+        if (!t.detail.isEmpty()) {
+            // Said below.
+        } else if (!serverAnswered(reply)) {
+            t.fail(reply.errorString(), QStringLiteral("the page could not be downloaded: %1").arg(reply.errorString()));
+        } else if (!t.body.flush()) {
+            t.fail(QStringLiteral("it cannot be kept while it arrives: %1").arg(t.body.errorString()),
+                   QStringLiteral("the page could not be kept while it downloaded"));
         } else {
             // The fragment never travels to the server; a redirect without one
             // of its own keeps the one asked for, as a browser does.
             t.source = DownloadedPage{reply.url(), reply.rawHeader("Content-Type")};
             if (!t.source->address.hasFragment() && t.asked.hasFragment())
                 t.source->address.setFragment(t.asked.fragment());
-            t.body = reply.readAll();
         }
     }
-    if (!t.failure.isEmpty()) throw Failure(t.failure);
-    if (source) *source = *t.source;
-    return t.body;
+    if (!t.detail.isEmpty()) throw DownloadFailure(address_, t.detail, t.reason);
+    return *t.source;
+}
+
+qint64 PageFetch::BodySize() const { return transfer_->source ? transfer_->received : 0; }
+
+QByteArray PageFetch::ReadBody() const {
+    QFile file(transfer_->body.fileName());
+    if (!BodySize() || !file.open(QIODevice::ReadOnly)) return {};
+    return file.read(kPageDownloadLimitBytes);
+}
+
+bool PageFetch::IsBodyOf(const QString& path) const {
+    QFile body(transfer_->body.fileName());
+    QFile file(path);
+    if (!BodySize() || !body.open(QIODevice::ReadOnly) || !file.open(QIODevice::ReadOnly) ||
+        file.size() != body.size())
+        return false;
+    while (!body.atEnd())
+        if (body.read(kChunkBytes) != file.read(kChunkBytes)) return false;
+    return file.atEnd();
 }
 
 DownloadedPage PageFetch::WriteTo(platform::EventPump& events, const QString& path) {
-    DownloadedPage source;
-    const QByteArray& body = Body(events, &source);
-    if (!body.isEmpty()) WriteTextFile(body, path);
+    const DownloadedPage source = Finish(events);
+    if (BodySize() > 0) copyFile(transfer_->body.fileName(), path);
     return source;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 // Fetching a page's HTML into a local file, for printing a downloaded copy.
+#include "platform/failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -17,6 +19,22 @@ class EventPump;
 inline constexpr int kPageTransferTimeoutMs = 60'000;
 // No fetch takes longer than this in all, however slowly the data trickles.
 inline constexpr int kPageFetchLimitMs = 600'000;
+// No page is kept beyond this size. It is far more than any page's HTML, and
+// it bounds what the copy costs when it is handed to the engine whole.
+inline constexpr qint64 kPageDownloadLimitBytes = 50LL * 1024 * 1024;
+
+// A fetch that gave no page. The description names the address, for the
+// error box; the reason says why in a few words, for the closing report's
+// line of the entry.
+class DownloadFailure : public Failure {
+public:
+    DownloadFailure(const QString& address, const QString& detail, const QString& reason)
+        : Failure(QStringLiteral("The page %1 could not be fetched: %2").arg(address, detail)), reason_(reason) {}
+    QString reason() const { return reason_; }
+
+private:
+    QString reason_;
+};
 
 // Where a downloaded page came from: what a copy needs to render as the live
 // page does.
@@ -34,13 +52,16 @@ struct DownloadedPage {
 // the server sent it, so a page in any encoding keeps its charset declaration
 // true; links in it are not rewritten. An empty body writes no file. An error
 // page that the server sends (404, 500, ...) is a body like any other.
-// Throws Failure when no answer came (refused connection, unknown host, time
-// limit, bad address) or the file cannot be written.
+// Throws DownloadFailure when no answer came (refused connection, unknown
+// host, time limit, bad address) or the page is larger than the limit, and
+// Failure when the file cannot be written. A failed download leaves no file.
 DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path);
 
 // One fetch as DownloadPageToFile makes it, started at once and finished when
-// asked, so that pages can be fetched ahead of their turn. The body is kept in
-// memory until it is written; releasing the fetch aborts it.
+// asked, so that pages can be fetched ahead of their turn. The body goes to a
+// private temporary file as it arrives, never into memory whole, and nothing
+// reaches the page file before WriteTo; releasing the fetch aborts it and
+// removes what it kept.
 class PageFetch {
 public:
     explicit PageFetch(const QString& address);
@@ -51,10 +72,15 @@ public:
     // Called once from the event loop when the transfer has ended, however.
     void whenEnded(std::function<void()> ended);
     // Waits, with window events handled, for the fetch to end (within the
-    // overall limit counted from its start); gives where the page came from
-    // and its body, or throws Failure as DownloadPageToFile does.
-    const QByteArray& Body(platform::EventPump& events, DownloadedPage* source = nullptr);
-    // Body, then the body written to the path as DownloadPageToFile does.
+    // overall limit counted from its start); gives where the page came from,
+    // or throws DownloadFailure as DownloadPageToFile does.
+    DownloadedPage Finish(platform::EventPump& events);
+    // Once finished: the body's size, the body itself (at most the limit, for
+    // handing the copy to the engine), and whether a file holds exactly it.
+    qint64 BodySize() const;
+    QByteArray ReadBody() const;
+    bool IsBodyOf(const QString& path) const;
+    // Finish, then the body written to the path as DownloadPageToFile does.
     DownloadedPage WriteTo(platform::EventPump& events, const QString& path);
 
 private:

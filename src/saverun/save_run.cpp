@@ -169,8 +169,12 @@ void SaveRun::Method3(ErrorTrap& trap, Entry& entry) {
     bool stateKnown = true;
     trap.step(250, [&] { entry.pageFilePath = written_.Unused(JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".htm")))); });
     trap.step(270, [&] { p_.rendering.DownloadPageToFile(entry.address, entry.pageFilePath); });
-    if (!QFileInfo::exists(entry.pageFilePath)) report_.Fail(QStringLiteral("page could not be downloaded"));
-    else temporaryFile_ = entry.pageFilePath;
+    if (!QFileInfo::exists(entry.pageFilePath)) {
+        const QString why = p_.rendering.LastFailure();  // why the download gave no page, when it knows
+        report_.Fail(why.isEmpty() ? QStringLiteral("page could not be downloaded") : why);
+    } else {
+        temporaryFile_ = entry.pageFilePath;
+    }
     trap.step(272, [&] { entry.pdfPath = written_.Unused(JoinPath(FolderText(), PdfNameFromPath(entry.pageFilePath))); });
     trap.step(290, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
     trap.step(304, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.pageFilePath); });

@@ -1,14 +1,18 @@
 // Fetching a page into its file: the bytes as sent, whatever their encoding;
-// nothing for an empty answer; a failure when no server answered.
+// nothing for an empty answer; a failure when no server answered or the page
+// is beyond the limit, with memory flat however much arrives.
 #include "saverun/page_download.h"
 
 #include "platform/failure.h"
 #include "platform/qt_event_pump.h"
 #include "support/local_http_server.h"
+#include "support/peak_memory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -17,8 +21,38 @@ namespace {
 using testing::HttpResponse;
 using testing::LocalHttpServer;
 
+// A page that streams far beyond the limit, as fast as the machine moves it.
+// The server ends it at last only so that a client that keeps all of it
+// cannot take the machine's memory; for one that stops at the limit it has
+// no end.
+constexpr qint64 kWithoutEnd = 256LL << 20;
+// How far the peak memory of a fetch may rise: what is in flight, never the
+// page itself.
+constexpr long long kFlatKb = 24 * 1024;
+#ifdef __SANITIZE_ADDRESS__
+// The address sanitizer holds freed memory back for a while, so the peak
+// tells of the sanitizer, not of the fetch.
+constexpr bool kPeakTellsOfTheFetch = false;
+#else
+constexpr bool kPeakTellsOfTheFetch = true;
+#endif
+
 class PageDownloadTest : public ::testing::Test {
 protected:
+    PageDownloadTest() {
+        // Where the fetches keep what is on its way, to see that it goes.
+        qputenv("TMPDIR", privateTemp.path().toLocal8Bit());
+    }
+    ~PageDownloadTest() override {
+        if (hadTemp_)
+            qputenv("TMPDIR", previousTemp_);
+        else
+            qunsetenv("TMPDIR");
+    }
+
+    const bool hadTemp_ = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray previousTemp_ = qgetenv("TMPDIR");
+    QTemporaryDir privateTemp;
     LocalHttpServer server;
     platform::QtEventPump events;
     QTemporaryDir dir;
@@ -120,6 +154,74 @@ TEST_F(PageDownloadTest, AFolderThatIsMissingIsAFailure) {
     EXPECT_THROW(DownloadPageToFile(events, server.url(QStringLiteral("/page.html")),
                                     dir.filePath(QStringLiteral("missing/page.htm"))),
                  Failure);
+}
+
+TEST_F(PageDownloadTest, APageBeyondTheLimitFailsWithItsReasonAndLeavesNoFile) {
+    struct Case {
+        qint64 bytes;
+        bool lengthAnnounced;
+        bool kept;
+    };
+    const Case cases[] = {
+        {kPageDownloadLimitBytes, false, true},
+        {kPageDownloadLimitBytes, true, true},
+        {kPageDownloadLimitBytes + 1, false, false},
+        {kPageDownloadLimitBytes + 1, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.bytes << (c.lengthAnnounced ? " bytes, announced" : " bytes, till the close"));
+        QFile::remove(pageFile);
+        server.serve(QStringLiteral("/large.html"), HttpResponse::streamed(c.bytes, c.lengthAnnounced));
+        const QString address = server.url(QStringLiteral("/large.html"));
+        if (c.kept) {
+            DownloadPageToFile(events, address, pageFile);
+            EXPECT_EQ(QFileInfo(pageFile).size(), c.bytes);
+            EXPECT_TRUE(pageFileBytes().startsWith("<p>More of a very long page.</p>\n<p>More"));
+        } else {
+            try {
+                DownloadPageToFile(events, address, pageFile);
+                ADD_FAILURE() << "a page beyond the limit was kept";
+            } catch (const DownloadFailure& failure) {
+                EXPECT_EQ(failure.reason(), QStringLiteral("the page is larger than 50 MB"));
+                EXPECT_EQ(failure.description(),
+                          QStringLiteral("The page %1 could not be fetched: the page is larger than 50 MB").arg(address));
+            }
+            EXPECT_FALSE(QFileInfo::exists(pageFile));
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), c.kept ? 1 : 0)
+            << "nothing beside the page file";
+        EXPECT_TRUE(QDir(privateTemp.path()).isEmpty()) << "nothing kept on the way";
+    }
+}
+
+// In its turn, and ahead of it while the run blocks without handling events
+// (as in its fixed pauses): what is on its way is held back, not the page.
+TEST_F(PageDownloadTest, MemoryStaysFlatWhileAPageWithoutEndStreams) {
+    server.serve(QStringLiteral("/endless.html"), HttpResponse::streamed(kWithoutEnd, false));
+    const QString address = server.url(QStringLiteral("/endless.html"));
+    for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "ahead of its turn" : "in its turn");
+        ASSERT_TRUE(testing::ResetPeakResident());
+        const long long before = testing::PeakResidentKb();
+        ASSERT_GT(before, 0);
+        try {
+            if (ahead) {
+                PageFetch fetch(address);
+                QThread::msleep(2000);
+                fetch.WriteTo(events, pageFile);
+            } else {
+                DownloadPageToFile(events, address, pageFile);
+            }
+            ADD_FAILURE() << "a page without end was kept";
+        } catch (const DownloadFailure& failure) {
+            EXPECT_EQ(failure.reason(), QStringLiteral("the page is larger than 50 MB"));
+        }
+        if (kPeakTellsOfTheFetch) {
+            EXPECT_LT(testing::PeakResidentKb() - before, kFlatKb);
+        }
+        EXPECT_FALSE(QFileInfo::exists(pageFile));
+        EXPECT_TRUE(QDir(privateTemp.path()).isEmpty());
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -39,11 +40,39 @@ QByteArray responseBytes(const HttpResponse& response, bool withBody) {
     QByteArray bytes = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
                        reasonPhrase(response.status) + "\r\n";
     bytes += "Content-Type: " + response.contentType + "\r\n";
-    bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    if (response.streamedBytes <= 0)
+        bytes += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    else if (response.lengthAnnounced)
+        bytes += "Content-Length: " + QByteArray::number(response.streamedBytes) + "\r\n";
     for (const auto& [name, value] : response.headers) bytes += name + ": " + value + "\r\n";
     bytes += "Connection: close\r\n\r\n";
-    if (withBody) bytes += response.body;
+    if (withBody && response.streamedBytes <= 0) bytes += response.body;
     return bytes;
+}
+
+// How much of a streamed body waits in the socket at most.
+constexpr qint64 kStreamChunkBytes = 64 * 1024;
+
+// Writes a streamed body a chunk at a time, each when the one before has left
+// for the client, and closes the connection after the last.
+void streamBody(QTcpSocket* socket, const HttpResponse& response) {
+    const QByteArray unit = response.body.isEmpty() ? QByteArray("<p>More of a very long page.</p>\n") : response.body;
+    QByteArray chunk;
+    while (chunk.size() < kStreamChunkBytes) chunk += unit;
+    auto left = std::make_shared<qint64>(response.streamedBytes);
+    auto pump = [socket, chunk, left] {
+        while (*left > 0 && socket->bytesToWrite() < kStreamChunkBytes) {
+            const qint64 size = std::min<qint64>(*left, chunk.size());
+            socket->write(chunk.constData(), size);
+            *left -= size;
+        }
+        if (*left == 0) {
+            *left = -1;  // closed once
+            socket->disconnectFromHost();
+        }
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, pump);
+    pump();
 }
 
 }  // namespace
@@ -64,6 +93,13 @@ HttpResponse HttpResponse::text(const QByteArray& body, int status) {
 HttpResponse HttpResponse::redirect(const QByteArray& location, int status) {
     HttpResponse response = text("Moved to " + location, status);
     response.headers.append({"Location", location});
+    return response;
+}
+
+HttpResponse HttpResponse::streamed(qint64 bytes, bool lengthAnnounced) {
+    HttpResponse response;
+    response.streamedBytes = bytes;
+    response.lengthAnnounced = lengthAnnounced;
     return response;
 }
 
@@ -124,10 +160,14 @@ struct LocalHttpServer::Impl {
                 const QByteArray method = requestLine.value(0);
                 const HttpResponse response = answerFor(requestLine.value(1));
                 if (response.neverAnswer) return;
-                const QByteArray answer = responseBytes(response, method != "HEAD");
-                QTimer::singleShot(response.delayMs, socket, [socket, answer] {
+                const bool withBody = method != "HEAD";
+                const QByteArray answer = responseBytes(response, withBody);
+                QTimer::singleShot(response.delayMs, socket, [socket, answer, response, withBody] {
                     socket->write(answer);
-                    socket->disconnectFromHost();
+                    if (withBody && response.streamedBytes > 0)
+                        streamBody(socket, response);
+                    else
+                        socket->disconnectFromHost();
                 });
             });
         }

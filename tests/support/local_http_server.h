@@ -7,6 +7,7 @@
 //   server.serve("/long.html", HttpResponse::html(body));
 //   server.serve("/gone", {.status = 404, .body = "no such page"});
 //   server.serve("/hang", HttpResponse::neverAnswered());
+//   server.serve("/huge", HttpResponse::streamed(2LL << 30, /*lengthAnnounced=*/true));
 //   QString address = server.url("/long.html");   // http://127.0.0.1:PORT/long.html
 //
 // Paths not served answer 404 with a short text. Every answer closes its
@@ -30,11 +31,20 @@ struct HttpResponse {
     int delayMs = 0;
     // Accept the request and never answer, keeping the connection open.
     bool neverAnswer = false;
+    // When above 0: the body is `body` (a line of HTML when empty) repeated
+    // to this many bytes, made and written only as fast as the client takes
+    // it, so the server holds a little of it at a time however large it is.
+    // Without a Content-Length when lengthAnnounced is false: the client sees
+    // the end only when the connection closes.
+    qint64 streamedBytes = 0;
+    bool lengthAnnounced = true;
 
     static HttpResponse html(const QByteArray& body, int status = 200);
     static HttpResponse text(const QByteArray& body, int status = 200);
     static HttpResponse redirect(const QByteArray& location, int status = 302);
     static HttpResponse neverAnswered();
+    // A large page streamed as above, of repeated HTML.
+    static HttpResponse streamed(qint64 bytes, bool lengthAnnounced);
 };
 
 class LocalHttpServer {
