@@ -488,6 +488,121 @@ TEST_F(SaveRunEndToEnd, ThePointerIsTheHourglassOverEveryControlWhileTheRunWaits
 
 // The program as it is installed: its window, named after the product, shows
 // its icon to the desktop from the start.
+// Pages of this run, each with its own words, served with a little delay so
+// that two runs at once interleave their jobs.
+QStringList servedPages(LocalHttpServer& server, const QString& run, int count) {
+    QStringList addresses;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray words = QStringLiteral("%1 page %2 Heron").arg(run).arg(i).toUtf8();
+        HttpResponse response = HttpResponse::html(page(words));
+        response.delayMs = 300;
+        const QByteArray path = QStringLiteral("/%1-%2.html").arg(run).arg(i).toUtf8();
+        server.serve(path, response);
+        addresses << server.url(QString::fromUtf8(path));
+    }
+    return addresses;
+}
+
+// Every PDF of the run holds its own page's words.
+void expectEachPdfHoldsItsPage(const QString& folder, LocalHttpServer& server, const QString& run, int count) {
+    for (int i = 0; i < count; ++i) {
+        const QString pdf = folder + QStringLiteral("/127.0.0.1 %1_%2-%3.html.pdf").arg(server.port()).arg(run).arg(i);
+        EXPECT_TRUE(testing::PdfText(pdf).contains(QStringLiteral("%1 page %2 Heron").arg(run).arg(i)))
+            << pdf.toStdString() << ": " << testing::PdfText(pdf).toStdString();
+    }
+}
+
+constexpr int kPagesPerRun = 4;
+
+// The window of a second run, started by the test below as a program of its
+// own; it does nothing when run alone.
+TEST_F(SaveRunEndToEnd, SecondWindowOfTwoRunsAtOnce) {
+    const QString folder = qEnvironmentVariable("QUENDREL_SECOND_WINDOW_FOLDER");
+    if (folder.isEmpty()) GTEST_SKIP() << "started by TwoWindowsOfOneUserAtOnceEachGetTheirOwnPages";
+    form().Text1->setText(folder + QLatin1Char('/'));
+    for (const QString& address : servedPages(server, QStringLiteral("second"), kPagesPerRun)) add(address);
+    choose(2);
+    start();
+    EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
+    expectEachPdfHoldsItsPage(folder, server, QStringLiteral("second"), kPagesPerRun);
+}
+
+TEST_F(SaveRunEndToEnd, TwoWindowsOfOneUserAtOnceEachGetTheirOwnPages) {
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QUENDREL_SECOND_WINDOW_FOLDER"), out.path());
+    second.setProcessEnvironment(environment);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--gtest_filter=SaveRunEndToEnd.SecondWindowOfTwoRunsAtOnce")});
+    ASSERT_TRUE(second.waitForStarted());
+    for (const QString& address : servedPages(server, QStringLiteral("first"), kPagesPerRun)) add(address);
+    choose(2);
+    start();
+    EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
+    expectEachPdfHoldsItsPage(out.path(), server, QStringLiteral("first"), kPagesPerRun);
+    second.waitForFinished(300'000);
+    const QString output = QString::fromLocal8Bit(second.readAll());
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+}
+
+// Another program prints to the PDF printer while the run waits for its page:
+// its document lands in the PDF folder, and the entry's PDF holds the page.
+TEST_F(SaveRunEndToEnd, AnotherProgramPrintingDuringARunKeepsItsOwnDocument) {
+    HttpResponse slow = HttpResponse::html(page("Delta Cobalt Wren"));
+    slow.delayMs = 2000;
+    server.serve("/slow.html", slow);
+    const QString letter = out.path() + QStringLiteral("/letter.txt");
+    QFile file(letter);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("A letter from another program\n");
+    file.close();
+    const QString title = QStringLiteral("letter-") + QString::number(QCoreApplication::applicationPid());
+    const QString landed = QDir::homePath() + QStringLiteral("/PDF/") + title + QStringLiteral(".pdf");
+    QFile::remove(landed);
+    int lp = -1;
+    QTimer::singleShot(700, [&] {
+        lp = runTool(QStringLiteral("lp"), {QStringLiteral("-d"), kQueue, QStringLiteral("-t"), title, letter});
+    });
+    add(server.url(QStringLiteral("/slow.html")));
+    choose(2);
+    start();
+    EXPECT_EQ(lp, 0) << "lp did not print during the run";
+    EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
+    EXPECT_TRUE(testing::PdfText(pdf(addressName(QStringLiteral("slow.html")) + QStringLiteral(".pdf")))
+                    .contains(QStringLiteral("Delta Cobalt Wren")));
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(landed) && waited.elapsed() < 20'000) QTest::qWait(50);
+    EXPECT_TRUE(QFile::exists(landed)) << "the other program's document is not in the PDF folder";
+    QFile::remove(landed);
+}
+
+// A job that fails because the folder's disk is full says so in the closing
+// report, in the user's words.
+TEST_F(SaveRunEndToEnd, AFullDiskIsNamedInTheClosingReport) {
+    const QString disk = qEnvironmentVariable("QUENDREL_SMALL_DISK");
+    if (disk.isEmpty()) GTEST_SKIP() << "no small disk to fill (scripts/as-test-user mounts one as root)";
+    const QString folder = disk + QStringLiteral("/full");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // Fill the disk, leaving less room than a page's PDF needs.
+    QFile filler(disk + QStringLiteral("/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    QFile::resize(filler.fileName(), filler.size() - 2048);
+    form().Text1->setText(folder + QLatin1Char('/'));
+    add(server.url(QStringLiteral("/alpha.html")));
+    choose(2);
+    start();
+    const QString message = closingMessage();
+    QFile::remove(filler.fileName());
+    QDir(folder).removeRecursively();
+    EXPECT_TRUE(message.contains(QStringLiteral("the disk is full"))) << message.toStdString();
+}
+
 TEST(BuiltProgram, ShowsItsWindowWithItsIcon) {
     const QString program = qEnvironmentVariable("QUENDREL_BUILD_DIR") + QStringLiteral("/bin/quendrel");
     ASSERT_TRUE(QFileInfo(program).isExecutable()) << "run through ctest";
