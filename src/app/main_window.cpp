@@ -1,8 +1,8 @@
 #include "main_window.h"
 
 #include "platform/platform.h"
-#include "app_title.h"
-#include "product.h"
+#include "common/app_title.h"
+#include "common/product.h"
 #include "sitelist/site_list_view.h"
 
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 // The program's one window with everything behind it: the controls, the
 // settings, the error report and the handlers, wired together over whatever
 // platform it is given (the Linux one, or fakes in tests).
-#include "error_report.h"
+#include "common/error_report.h"
 #include "form1.h"
 #include "options/method_options.h"
 #include "options/output_folder.h"
@@ -10,7 +10,7 @@
 #include "saverun/engine_rendering.h"
 #include "saverun/printer_control.h"
 #include "saverun/save_run.h"
-#include "settings_store.h"
+#include "common/settings_store.h"
 #include "sitelist/site_list_handlers.h"
 #include "start_up.h"
 

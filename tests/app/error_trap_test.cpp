@@ -1,6 +1,6 @@
-#include "app/error_report.h"
-#include "app/error_trap.h"
-#include "app/product.h"
+#include "common/error_report.h"
+#include "common/error_trap.h"
+#include "common/product.h"
 #include "support/fake_platform.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "app/app_title.h"
-#include "app/settings_store.h"
+#include "common/app_title.h"
+#include "common/settings_store.h"
 #include "platform/failure.h"
 #include "platform/qt_settings_backend.h"
 #include "support/fake_platform.h"

@@ -1,4 +1,4 @@
-#include "app/app_title.h"
+#include "common/app_title.h"
 #include "app/main_window.h"
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"

@@ -1,5 +1,5 @@
-#include "app/app_title.h"
-#include "app/error_report.h"
+#include "common/app_title.h"
+#include "common/error_report.h"
 #include "app/form1.h"
 #include "saverun/page_rendering.h"
 #include "saverun/printer_control.h"

@@ -1,6 +1,6 @@
 // Importing a list file: the line rules, the dialog, and what happens to odd
 // or unreadable files.
-#include "app/app_title.h"
+#include "common/app_title.h"
 #include "app/every_file_pattern.h"
 #include "app/main_window.h"
 #include "platform/qt_dialogs.h"

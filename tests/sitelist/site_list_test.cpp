@@ -1,8 +1,8 @@
 // The site list on the main window: adding, removing, clearing, dropping,
 // reordering by dragging, the sample entries and the pointer feedback.
-#include "app/app_title.h"
+#include "common/app_title.h"
 #include "app/main_window.h"
-#include "app/product.h"
+#include "common/product.h"
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
 
