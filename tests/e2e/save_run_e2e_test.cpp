@@ -560,17 +560,26 @@ TEST_F(SaveRunEndToEnd, AnotherProgramPrintingDuringARunKeepsItsOwnDocument) {
     const QString title = QStringLiteral("letter-") + QString::number(QCoreApplication::applicationPid());
     const QString landed = QDir::homePath() + QStringLiteral("/PDF/") + title + QStringLiteral(".pdf");
     QFile::remove(landed);
+    // The other program prints once the run has pointed the printer at the
+    // entry's PDF, while the page is still on its way.
+    const QString entryPdf = pdf(addressName(QStringLiteral("slow.html")) + QStringLiteral(".pdf"));
+    const QString outputFile =
+        QString::fromStdString(marrowby::controlFolder(QDir::homePath().toStdString())) + QStringLiteral("/OutputFile");
+    QFile::remove(outputFile);
     int lp = -1;
-    QTimer::singleShot(700, [&] {
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QFile value(outputFile);
+        if (lp != -1 || !value.open(QIODevice::ReadOnly) || QString::fromUtf8(value.readAll()) != entryPdf) return;
         lp = runTool(QStringLiteral("lp"), {QStringLiteral("-d"), kQueue, QStringLiteral("-t"), title, letter});
     });
+    watch.start(20);
     add(server.url(QStringLiteral("/slow.html")));
     choose(2);
     start();
     EXPECT_EQ(lp, 0) << "lp did not print during the run";
     EXPECT_EQ(closingMessage(), QStringLiteral("Done."));
-    EXPECT_TRUE(testing::PdfText(pdf(addressName(QStringLiteral("slow.html")) + QStringLiteral(".pdf")))
-                    .contains(QStringLiteral("Delta Cobalt Wren")));
+    EXPECT_TRUE(testing::PdfText(entryPdf).contains(QStringLiteral("Delta Cobalt Wren")));
     QElapsedTimer waited;
     waited.start();
     while (!QFile::exists(landed) && waited.elapsed() < 20'000) QTest::qWait(50);
