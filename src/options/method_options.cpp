@@ -1,6 +1,6 @@
 #include "method_options.h"
 
-#include "app/settings_store.h"
+#include "common/settings_store.h"
 
 #include <QRadioButton>
 

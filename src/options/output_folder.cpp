@@ -1,9 +1,9 @@
 // Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "output_folder.h"
 
-#include "app/error_trap.h"
-#include "app/product.h"
-#include "app/settings_store.h"
+#include "common/error_trap.h"
+#include "common/product.h"
+#include "common/settings_store.h"
 #include "platform/dialogs.h"
 
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "list_editing.h"
 
-#include "app/app_title.h"
-#include "app/error_trap.h"
+#include "common/app_title.h"
+#include "common/error_trap.h"
 #include "app/form1.h"
-#include "app/product.h"
+#include "common/product.h"
 #include "platform/dialogs.h"
 #include "site_list.h"
 #include "site_list_view.h"

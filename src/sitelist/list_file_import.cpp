@@ -1,9 +1,9 @@
 // Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "list_file_import.h"
 
-#include "app/app_title.h"
-#include "app/error_trap.h"
-#include "app/product.h"
+#include "common/app_title.h"
+#include "common/error_trap.h"
+#include "common/product.h"
 #include "app/start_up.h"
 #include "line_splitter.h"
 #include "platform/dialogs.h"

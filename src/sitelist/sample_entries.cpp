@@ -1,8 +1,8 @@
 // Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "sample_entries.h"
 
-#include "app/error_trap.h"
-#include "app/product.h"
+#include "common/error_trap.h"
+#include "common/product.h"
 #include "site_list.h"
 
 namespace quendrel {
