@@ -6,10 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QCheckBox>
-#include <QPixmap>
 #include <QRadioButton>
 #include <QStyle>
 #include <QWidget>
@@ -75,15 +73,6 @@ void ApplyStyleSheetFile(QWidget& window, const QString& path) {
         window.setStyleSheet(QString());
         throw Failure(QStringLiteral("The skin file %1 is not a valid style sheet").arg(path));
     }
-}
-
-QCursor LoadPointer(const QString& path) {
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    const QImage image = reader.read();
-    if (image.isNull())
-        throw Failure(QStringLiteral("Invalid picture: %1").arg(reader.errorString()));
-    return QCursor(QPixmap::fromImage(image));
 }
 
 }  // namespace quendrel

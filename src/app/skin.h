@@ -1,7 +1,5 @@
 #pragma once
-// The optional look of the main window: a Qt style sheet beside the program,
-// and the pointer images that can lie there too.
-#include <QCursor>
+// The optional look of the main window: a Qt style sheet beside the program.
 #include <QString>
 
 class QWidget;
@@ -16,8 +14,5 @@ void UseButtonFaceColours(QWidget& window);
 // file cannot be read or is not a valid style sheet (the window then keeps its
 // own look).
 void ApplyStyleSheetFile(QWidget& window, const QString& path);
-// A pointer from an image file (.cur, .ico or any image Qt reads); throws
-// Failure when the file is not a readable picture.
-QCursor LoadPointer(const QString& path);
 
 }  // namespace quendrel

@@ -2,6 +2,8 @@
 
 #include "common/app_title.h"
 #include "common/error_trap.h"
+#include "common/file_exists.h"
+#include "common/pointer_image.h"
 #include "form1.h"
 #include "options/method_options.h"
 #include "platform/platform.h"
@@ -13,7 +15,6 @@
 #include "skin.h"
 #include "twips.h"
 
-#include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
 #include <QPixmap>
@@ -23,12 +24,6 @@ namespace quendrel {
 
 namespace {
 const QString kPrinterName = QString::fromUtf8(marrowby::kPrinterName);
-}
-
-bool FileExists(const QString& path) {
-    if (path.isEmpty()) return false;
-    const QFileInfo info(path);
-    return info.exists() && info.lastModified().isValid();
 }
 
 StartUp::StartUp(Form1& form, platform::Platform& platform, SettingsStore& settings,

@@ -33,7 +33,4 @@ private:
     MethodOptions& options_;
 };
 
-// True when the file system can say when the path last changed; never fails.
-bool FileExists(const QString& path);
-
 }  // namespace quendrel

@@ -1,7 +1,7 @@
 // Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "list_drag_reorder.h"
 
-#include "app/skin.h"
+#include "common/pointer_image.h"
 #include "platform/desktop.h"
 #include "pointer_feedback.h"
 #include "site_list_view.h"

@@ -3,8 +3,8 @@
 
 #include "common/app_title.h"
 #include "common/error_trap.h"
+#include "common/file_exists.h"
 #include "common/product.h"
-#include "app/start_up.h"
 #include "line_splitter.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
