@@ -11,7 +11,7 @@
 #include "saverun/printer_control.h"
 #include "saverun/save_run.h"
 #include "common/settings_store.h"
-#include "sitelist/site_list_handlers.h"
+#include "site_list_handlers.h"
 #include "start_up.h"
 
 namespace quendrel {

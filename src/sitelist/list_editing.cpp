@@ -3,17 +3,17 @@
 
 #include "common/app_title.h"
 #include "common/error_trap.h"
-#include "app/form1.h"
 #include "common/product.h"
 #include "platform/dialogs.h"
 #include "site_list.h"
 #include "site_list_view.h"
+#include "site_list_window.h"
 
 namespace quendrel {
 
-ListEditing::ListEditing(Form1& form, SiteList& list, platform::Dialogs& dialogs,
-                         ErrorReport& report)
-    : form_(form), list_(list), dialogs_(dialogs), report_(report) {}
+ListEditing::ListEditing(SiteListView& view, const SiteListWindow& window, SiteList& list,
+                         platform::Dialogs& dialogs, ErrorReport& report)
+    : view_(view), window_(window), list_(list), dialogs_(dialogs), report_(report) {}
 
 void ListEditing::PushButton1_Click() {
     ErrorTrap trap(report_, HandlerLocation("PushButton1_Click"));
@@ -27,7 +27,7 @@ void ListEditing::PushButton1_Click() {
 
 void ListEditing::PushButton7_Click() {
     ErrorTrap trap(report_, HandlerLocation("PushButton7_Click"));
-    if (trap.test(100, [&] { return !form_.IsBusy(); })) trap.step(100, [&] { list_.Clear(); });
+    if (trap.test(100, [&] { return !window_.IsBusy(); })) trap.step(100, [&] { list_.Clear(); });
 }
 
 void ListEditing::ListView1_OLEDragDrop(const QStringList& paths) {
@@ -35,9 +35,9 @@ void ListEditing::ListView1_OLEDragDrop(const QStringList& paths) {
 }
 
 void ListEditing::RemoveSelectedEntry() {
-    if (form_.IsBusy()) return;
+    if (window_.IsBusy()) return;
     if (list_.Count() == 0) return;
-    const int row = form_.ListView1->selectedRow();
+    const int row = view_.selectedRow();
     if (row < 0) return;
     list_.RemoveAt(row + 1);
 }

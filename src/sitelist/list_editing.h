@@ -8,12 +8,16 @@ namespace quendrel {
 
 namespace platform { class Dialogs; }
 class ErrorReport;
-class Form1;
 class SiteList;
+class SiteListView;
+class SiteListWindow;
 
 class ListEditing {
 public:
-    ListEditing(Form1& form, SiteList& list, platform::Dialogs& dialogs, ErrorReport& report);
+    // view: the list as shown, whose selected entry is removed; window: asked
+    // whether a save run is busy.
+    ListEditing(SiteListView& view, const SiteListWindow& window, SiteList& list,
+                platform::Dialogs& dialogs, ErrorReport& report);
 
     // "Add Single Web Site URL": asks for an address and appends it as typed.
     void PushButton1_Click();
@@ -29,7 +33,8 @@ public:
 private:
     void RemoveSelectedEntry();
 
-    Form1& form_;
+    SiteListView& view_;
+    const SiteListWindow& window_;
     SiteList& list_;
     platform::Dialogs& dialogs_;
     ErrorReport& report_;

@@ -1,13 +1,11 @@
 // Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "pointer_feedback.h"
 
-#include "app/form1.h"
+#include "site_list_window.h"
 
 #include <QEvent>
-#include <QGroupBox>
-#include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
+#include <QWidget>
 
 namespace quendrel {
 
@@ -16,26 +14,25 @@ const char* const kPointerRole = "quendrelPointer";
 enum class Role { Hand = 1, Default = 2 };
 }  // namespace
 
-PointerFeedback::PointerFeedback(Form1& form) : form_(form) {
+PointerFeedback::PointerFeedback(SiteListWindow& window, const QList<QWidget*>& handOver,
+                                 const QList<QWidget*>& defaultOver)
+    : window_(window) {
     const auto watch = [this](QWidget* widget, Role role) {
         widget->setProperty(kPointerRole, static_cast<int>(role));
         // Moves without a button pressed reach only widgets that track the mouse.
         widget->setMouseTracking(true);
         widget->installEventFilter(this);
     };
-    for (QPushButton* button : {form.PushButton1, form.PushButton2, form.PushButton3,
-                                form.PushButton4, form.PushButton6, form.PushButton7})
-        watch(button, Role::Hand);
-    for (QWidget* widget : std::initializer_list<QWidget*>{&form, form.Frame1, form.Frame2, form.Text1})
-        watch(widget, Role::Default);
+    for (QWidget* widget : handOver) watch(widget, Role::Hand);
+    for (QWidget* widget : defaultOver) watch(widget, Role::Default);
 }
 
 void PointerFeedback::ShowHandPointer() {
-    if (!form_.IsBusy()) form_.setCursor(form_.customPointer);
+    if (!window_.IsBusy()) window_.ShowHandPointer();
 }
 
 void PointerFeedback::ShowDefaultPointer() {
-    if (!form_.IsBusy()) form_.ShowDefaultPointer();
+    if (!window_.IsBusy()) window_.ShowDefaultPointer();
 }
 
 bool PointerFeedback::eventFilter(QObject* watched, QEvent* event) {

@@ -2,18 +2,23 @@
 // The main window's pointer as it moves over the controls: the hand over the
 // six push buttons, the default pointer over the background, the frames, the
 // folder box and the list. While a save run is busy the hourglass stays.
+#include <QList>
 #include <QObject>
+
+class QWidget;
 
 namespace quendrel {
 
-class Form1;
+class SiteListWindow;
 
 class PointerFeedback : public QObject {
     Q_OBJECT
 public:
-    // Watches the window's controls from now on. The list reports its own
+    // Watches the given controls of the window from now on: the hand over
+    // handOver, the default pointer over defaultOver. The list reports its own
     // moves and calls ShowDefaultPointer itself.
-    explicit PointerFeedback(Form1& form);
+    PointerFeedback(SiteListWindow& window, const QList<QWidget*>& handOver,
+                    const QList<QWidget*>& defaultOver);
 
     void ShowHandPointer();
     void ShowDefaultPointer();
@@ -22,7 +27,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    Form1& form_;
+    SiteListWindow& window_;
 };
 
 }  // namespace quendrel
