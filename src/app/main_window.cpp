@@ -29,8 +29,9 @@ MainWindow::MainWindow(platform::Platform& platform)
       printer_(platform.printers, platform.printerControl, platform.dialogs, AppTitle()),
       rendering_(platform, form_.Creator, progress_,
                  [this] { return form_.ListView1->entries().count(); }),
-      saveRun_({form_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
-                platform.events, platform.dialogs, report_}) {
+      runFrontEnd_(form_, platform.dialogs),
+      saveRun_({runFrontEnd_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
+                platform.events, report_}) {
     keepWindowResources();
     wireOptions();
     wireSiteList();

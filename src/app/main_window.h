@@ -13,6 +13,7 @@
 #include "common/settings_store.h"
 #include "site_list_handlers.h"
 #include "start_up.h"
+#include "window_run_front_end.h"
 
 namespace quendrel {
 
@@ -63,6 +64,7 @@ private:
     OutputFolder folder_;
     PrinterControl printer_;
     EngineRendering rendering_;
+    WindowRunFrontEnd runFrontEnd_;
     SaveRun saveRun_;
 };
 

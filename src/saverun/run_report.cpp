@@ -30,14 +30,15 @@ void RunReport::SavedUnder(const QString& fileName) {
     renamed_.push_back({address_, QStringLiteral("saved as ") + fileName});
 }
 
-void RunReport::EndEntry() {
-    if (!inEntry_) return;
+QString RunReport::EndEntry() {
+    if (!inEntry_) return {};
     inEntry_ = false;
-    if (succeeded_) return;
+    if (succeeded_) return {};
     QString reason = reason_;
     if (reason.isEmpty()) reason = stepFailure_;
     if (reason.isEmpty()) reason = QStringLiteral("no PDF was written");
     failures_.push_back({address_, reason});
+    return reason;
 }
 
 void RunReport::FailAll(const QStringList& addresses, const QString& reason) {

@@ -22,8 +22,11 @@ public:
     // The entry's PDF got another name than its address gives, since an
     // earlier entry of the run had written that one.
     void SavedUnder(const QString& fileName);
+    // The entry was left out on purpose: no failure.
+    void Skip() { succeeded_ = true; }
     // An entry that neither failed nor succeeded by the end counts as failed.
-    void EndEntry();
+    // Gives why it gave no PDF; empty when it did or was skipped.
+    QString EndEntry();
     // Every entry of the list fails for the same reason (no entry was processed).
     void FailAll(const QStringList& addresses, const QString& reason);
 

@@ -1,25 +1,22 @@
 #include "save_run.h"
 
-#include "app/app_title.h"
-#include "app/error_trap.h"
-#include "app/form1.h"
-#include "app/product.h"
+#include "common/error_trap.h"
+#include "common/product.h"
 #include "file_naming.h"
 #include "job_failure.h"
 #include "page_rendering.h"
 #include "pdfprinter/printer_names.h"
-#include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/print_system.h"
 #include "printer_control.h"
 #include "progress_display.h"
+#include "run_front_end.h"
 #include "sitelist/site_list_model.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <algorithm>
 #include <iterator>
 
@@ -45,7 +42,7 @@ bool FolderExists(const QString& path) {
     return QFileInfo(path).isDir();
 }
 
-QString SaveRun::FolderText() const { return p_.form.Text1->text(); }
+QString SaveRun::FolderText() const { return p_.front.FolderText(); }
 
 QStringList SaveRun::AllAddresses() const {
     QStringList addresses;
@@ -54,14 +51,14 @@ QStringList SaveRun::AllAddresses() const {
 }
 
 void SaveRun::PushButton2_Click() {
-    if (p_.form.IsBusy()) return;  // a run is in progress: a second press is refused
+    if (p_.front.IsBusy()) return;  // a run is in progress: a second press is refused
     ErrorTrap trap(p_.report, HandlerLocation("PushButton2_Click"));
     report_ = RunReport();
     written_.Clear();
     trap.onFailure = [this](int step, const QString& description) {
         report_.NoteStepFailure(step, description);
     };
-    auto message = [&](const QString& text) { p_.dialogs.message(text, AppTitle()); };
+    auto message = [&](const QString& text) { p_.front.Message(text); };
 
     if (trap.test(100, [&] { return p_.entries.count() == 0; })) {
         trap.step(334, [&] { message(QStringLiteral("No files added.")); });
@@ -72,28 +69,29 @@ void SaveRun::PushButton2_Click() {
         return;
     }
     if (trap.test(104, [&] { return !p_.printer.IsPdfPrinterInstalled(); })) return;
-    trap.step(106, [&] { p_.form.ShowHourglass(); });
-    trap.step(108, [&] { previousDefault_ = p_.printer.ReadDefaultPrinter(); });
-    if (trap.test(110, [&] { return defaultSwitched_ = p_.printer.MakeDefaultPrinter(kPdfPrinter); })) {
+    trap.step(106, [&] { p_.front.ShowHourglass(); });
+    // A front end that submits its jobs to the PDF printer by name leaves the
+    // user's default printer alone.
+    const bool switching = p_.front.SwitchesDefaultPrinter();
+    if (switching) trap.step(108, [&] { previousDefault_ = p_.printer.ReadDefaultPrinter(); });
+    if (!switching || trap.test(110, [&] { return defaultSwitched_ = p_.printer.MakeDefaultPrinter(kPdfPrinter); })) {
         int count = 0;
         trap.step(114, [&] { count = p_.entries.count(); });
-        for (int position = 1; position <= count; ++position) ProcessEntry(trap, position, count);
+        for (int position = 1; position <= count && p_.front.GoesOn(); ++position) ProcessEntry(trap, position, count);
         p_.rendering.LookAhead({});  // nothing prepared outlives the walk
         trap.step(316, [&] { PauseWithEvents(1); });
     } else {
         report_.FailAll(AllAddresses(), QStringLiteral("the PDF printer could not be made the default printer"));
     }
     trap.step(318, [&] { RestoreDefaultPrinter(); });
-    trap.step(320, [&] { p_.form.ShowDefaultPointer(); });
+    trap.step(320, [&] { p_.front.ShowDefaultPointer(); });
     trap.step(322, [&] { p_.progress.setValue(0); });
     trap.step(324, [&] { p_.progress.setText(QStringLiteral("Progress Bar")); });
     trap.step(330, [&] { message(report_.ClosingMessage()); });
 }
 
 int SaveRun::SelectedMethod() const {
-    if (p_.form.Option1->isChecked()) return 1;
-    if (p_.form.Option2->isChecked()) return 2;
-    return p_.form.Option3->isChecked() ? 3 : 0;
+    return p_.front.SelectedMethod();
 }
 
 void SaveRun::LookAhead(int position, int count) {
@@ -101,13 +99,18 @@ void SaveRun::LookAhead(int position, int count) {
     QList<AheadEntry> coming;
     const int method = SelectedMethod();
     const int last = std::min(count, p_.entries.count());  // the list may be shorter, never longer
-    for (int next = position; next <= last && next <= position + lookAhead_; ++next)
-        coming.push_back({p_.entries.textAt(next - 1), method});
+    for (int next = position; next <= last && next <= position + lookAhead_; ++next) {
+        const QString address = p_.entries.textAt(next - 1);
+        if (p_.front.SkipsEntry(PdfPathOf(address))) continue;  // nothing to prepare for an entry left out
+        coming.push_back({address, method});
+    }
     p_.rendering.LookAhead(coming);
 }
 
 void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     Entry entry;
+    QElapsedTimer took;
+    took.start();
     report_.BeginEntry();
     trap.step(116, [&] { entry.address = p_.entries.textAt(position - 1); });
     report_.NameEntry(entry.address);
@@ -115,20 +118,38 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     trap.step(120, [&] { p_.progress.setText(QStringLiteral("Processing: ") + DisplayNameOf(entry.address)); });
     trap.step(122, [&] { p_.events.processEvents(); });
     LookAhead(position, count);
-    trap.step(124, [&] { p_.form.ShowHourglass(); });
+    trap.step(124, [&] { p_.front.ShowHourglass(); });
+    if (Skipped(entry, took)) return;
     trap.step(126, [&] { entry.capturePath = written_.Unused(JoinPath(FolderText(), CaptureName(entry.address, QStringLiteral(".jpg")))); });
-    trap.step(146, [&] { p_.form.ShowHourglass(); });
-    if (trap.test(148, [&] { return p_.form.Option1->isChecked(); }))
+    trap.step(146, [&] { p_.front.ShowHourglass(); });
+    if (trap.test(148, [&] { return SelectedMethod() == 1; }))
         Method1(trap, entry);
-    else if (trap.test(210, [&] { return p_.form.Option2->isChecked(); }))
+    else if (trap.test(210, [&] { return SelectedMethod() == 2; }))
         Method2(trap, entry);
-    else if (trap.test(248, [&] { return p_.form.Option3->isChecked(); }))
+    else if (trap.test(248, [&] { return SelectedMethod() == 3; }))
         Method3(trap, entry);
     else
         report_.Fail(QStringLiteral("no method selected"));
-    trap.step(312, [&] { p_.form.ShowHourglass(); });
+    trap.step(312, [&] { p_.front.ShowHourglass(); });
     KeepWrittenName(entry);
+    const bool written = report_.EntrySucceeded();
+    const QString reason = report_.EndEntry();
+    p_.front.EntryEnded({entry.address, entry.pdfPath,
+                         written ? EntryOutcome::Status::Written : EntryOutcome::Status::Failed, reason,
+                         took.nsecsElapsed() / 1e9});
+}
+
+QString SaveRun::PdfPathOf(const QString& address) const {
+    return JoinPath(FolderText(), PdfNameFromPath(CaptureName(address, QStringLiteral(".jpg"))));
+}
+
+bool SaveRun::Skipped(const Entry& entry, const QElapsedTimer& took) {
+    const QString pdfPath = PdfPathOf(entry.address);
+    if (!p_.front.SkipsEntry(pdfPath)) return false;
+    report_.Skip();
     report_.EndEntry();
+    p_.front.EntryEnded({entry.address, pdfPath, EntryOutcome::Status::Skipped, {}, took.nsecsElapsed() / 1e9});
+    return true;
 }
 
 void SaveRun::KeepWrittenName(const Entry& entry) {

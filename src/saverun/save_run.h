@@ -6,32 +6,31 @@
 #include "platform/print_system.h"
 #include "run_report.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 namespace quendrel {
 
 namespace platform {
-class Dialogs;
 class EventPump;
 class PrintSystem;
 }  // namespace platform
 class ErrorReport;
 class ErrorTrap;
-class Form1;
+class RunFrontEnd;
 class PrinterControl;
 class ProgressDisplay;
 class SiteListModel;
 
 // What a run reaches.
 struct SaveRunParts {
-    Form1& form;
+    RunFrontEnd& front;
     SiteListModel& entries;
     ProgressDisplay& progress;
     PrinterControl& printer;
     PageRendering& rendering;
     platform::PrintSystem& printers;
     platform::EventPump& events;
-    platform::Dialogs& dialogs;
     ErrorReport& report;
 };
 
@@ -69,6 +68,11 @@ private:
     // An entry that wrote its PDF keeps that name for the rest of the run; a
     // numbered one is said in the closing message.
     void KeepWrittenName(const Entry& entry);
+    // The PDF an entry's address leads to in the folder, before any number
+    // this run adds.
+    QString PdfPathOf(const QString& address) const;
+    // An entry the front end leaves out is reported as skipped, and ends.
+    bool Skipped(const Entry& entry, const QElapsedTimer& took);
     void Method1(ErrorTrap& trap, Entry& entry);
     void Method2(ErrorTrap& trap, Entry& entry);
     void Method3(ErrorTrap& trap, Entry& entry);

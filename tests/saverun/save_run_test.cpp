@@ -1,6 +1,7 @@
 #include "common/app_title.h"
 #include "common/error_report.h"
 #include "app/form1.h"
+#include "app/window_run_front_end.h"
 #include "saverun/page_rendering.h"
 #include "saverun/printer_control.h"
 #include "saverun/progress_display.h"
@@ -140,8 +141,9 @@ protected:
     ScriptedRendering rendering{fake};
     ErrorReport report{fake.dialogs, QStringLiteral("support@example.org")};
     PrinterControl printer{fake.printers, fake.printerControl, fake.dialogs, AppTitle()};
-    SaveRun saveRun{{form, form.ListView1->entries(), progress, printer, rendering, fake.printers,
-                     fake.events, fake.dialogs, report}};
+    WindowRunFrontEnd front{form, fake.dialogs};
+    SaveRun saveRun{{front, form.ListView1->entries(), progress, printer, rendering, fake.printers,
+                     fake.events, report}};
 };
 
 TEST_F(SaveRunTest, EmptyListIsRefusedWithoutTouchingThePrinter) {
