@@ -67,11 +67,13 @@ while read -r mode path; do
 done <<'EOF'
 -rwx------ usr/lib/cups/backend/marrowby
 -rwxr-xr-x usr/lib/quendrel/quendrel
+-rwxr-xr-x usr/lib/quendrel/quendrel-batch
 -rwxr-xr-x usr/lib/quendrel/iecapt
 -rwxr-xr-x usr/lib/quendrel/install-printer.sh
 -rwxr-xr-x usr/lib/quendrel/uninstall-printer.sh
 -rw-r--r-- usr/lib/quendrel/marrowby-pdf-writer.ppd
 lrwxrwxrwx usr/bin/quendrel -> ../lib/quendrel/quendrel
+lrwxrwxrwx usr/bin/quendrel-batch -> ../lib/quendrel/quendrel-batch
 -rw-r--r-- usr/share/applications/quendrel.desktop
 -rw-r--r-- usr/share/metainfo/com.marrowby.quendrel.metainfo.xml
 -rw-r--r-- usr/share/icons/hicolor/scalable/apps/quendrel.svg
@@ -79,6 +81,7 @@ lrwxrwxrwx usr/bin/quendrel -> ../lib/quendrel/quendrel
 -rw-r--r-- usr/share/doc/quendrel/copyright
 -rw-r--r-- usr/share/doc/quendrel/changelog.gz
 -rw-r--r-- usr/share/man/man1/quendrel.1.gz
+-rw-r--r-- usr/share/man/man1/quendrel-batch.1.gz
 EOF
 if grep -v ' root/root ' "$work/contents"; then fail "files above are not owned by root"; fi
 if awk '{ print $3 }' "$work/contents" | grep -v -e '^\./$' -e '^\./usr/'; then fail "files above lie outside /usr"; fi

@@ -198,8 +198,15 @@ int CupsPrintSystem::submitPdfToDefault(const QString& pdfPath, const QString& t
     Connection http(connectTimeoutMs_, replyTimeoutMs_);
     if (!http) throw Failure(noAnswer());
     Destinations dests(http.get());
-    const cups_dest_t* dest = cupsGetDest(nullptr, nullptr, dests.count(), dests.data());
-    if (!dest) throw Failure(QStringLiteral("There is no default printer to print to"));
+    const cups_dest_t* dest = nullptr;
+    if (jobPrinter_.isEmpty()) {
+        dest = cupsGetDest(nullptr, nullptr, dests.count(), dests.data());
+        if (!dest) throw Failure(QStringLiteral("There is no default printer to print to"));
+    } else {
+        for (const cups_dest_t& candidate : dests)
+            if (!dest && isPrinter(candidate) && deviceNameOf(candidate) == jobPrinter_) dest = &candidate;
+        if (!dest) throw Failure(QStringLiteral("There is no printer \"%1\" to print to").arg(jobPrinter_));
+    }
 
     const QByteArray titleText = title.toUtf8();
     cups_option_t* options = nullptr;

@@ -24,7 +24,11 @@ public:
     DefaultPrinter defaultPrinter() override;
     bool setDefaultPrinter(const QString& deviceName) override;
     bool restoreDefaultPrinter(const DefaultPrinter& previous) override;
+    // Submits to the user's default printer, or to the one setJobPrinter named.
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override;
+    // From now on jobs go to the printer with this device name, whatever the
+    // user's default printer is; an empty name goes back to the default.
+    void setJobPrinter(const QString& deviceName) { jobPrinter_ = deviceName; }
     void setJobOption(const QString& name, const QString& value) override;
     JobState jobState(int jobId) override;
     // The job's "job-printer-state-message": the last INFO or ERROR line of
@@ -41,6 +45,7 @@ public:
 
 private:
     QMap<QByteArray, QByteArray> jobOptions_;
+    QString jobPrinter_;
     int connectTimeoutMs_;
     int replyTimeoutMs_;
 };

@@ -1,0 +1,90 @@
+#include "batch_options.h"
+
+#include <QRegularExpression>
+
+namespace quendrel {
+namespace {
+
+// "--name value" or "--name=value": the value, and how many arguments it took.
+std::optional<QString> valueOf(const QString& name, const QStringList& arguments, int& at) {
+    const QString& argument = arguments[at];
+    if (argument.startsWith(name + QLatin1Char('='))) return argument.mid(name.size() + 1);
+    if (argument != name || at + 1 >= arguments.size()) return std::nullopt;
+    return arguments[++at];
+}
+
+}  // namespace
+
+ParsedBatchOptions ParseBatchOptions(const QStringList& arguments) {
+    ParsedBatchOptions parsed;
+    BatchOptions& options = parsed.options;
+    auto fail = [&](const QString& error) {
+        parsed.error = error;
+        return parsed;
+    };
+    bool listGiven = false;
+    bool optionsEnded = false;
+    for (int at = 0; at < arguments.size(); ++at) {
+        const QString& argument = arguments[at];
+        const bool isOption = !optionsEnded && argument.startsWith(QLatin1String("--"));
+        if (isOption && argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (isOption && (argument == QLatin1String("--help"))) {
+            options.help = true;
+        } else if (isOption && argument == QLatin1String("--skip-existing")) {
+            options.skipExisting = true;
+        } else if (isOption && argument.startsWith(QLatin1String("--method"))) {
+            const std::optional<QString> value = valueOf(QStringLiteral("--method"), arguments, at);
+            if (!value || (*value != QLatin1String("1") && *value != QLatin1String("2") && *value != QLatin1String("3")))
+                return fail(QStringLiteral("--method takes 1, 2 or 3"));
+            options.method = value->toInt();
+        } else if (isOption && argument.startsWith(QLatin1String("--folder"))) {
+            const std::optional<QString> value = valueOf(QStringLiteral("--folder"), arguments, at);
+            if (!value || value->isEmpty()) return fail(QStringLiteral("--folder takes a folder"));
+            options.folder = *value;
+        } else if (isOption && argument.startsWith(QLatin1String("--shard"))) {
+            const std::optional<QString> value = valueOf(QStringLiteral("--shard"), arguments, at);
+            const QRegularExpressionMatch match =
+                QRegularExpression(QStringLiteral("^(\\d{1,9})/(\\d{1,9})$")).match(value.value_or(QString()));
+            if (!match.hasMatch()) return fail(QStringLiteral("--shard takes K/N, for example 0/3"));
+            options.shard = match.captured(1).toInt();
+            options.shards = match.captured(2).toInt();
+            if (options.shards < 1 || options.shard >= options.shards)
+                return fail(QStringLiteral("--shard K/N needs 0 <= K < N"));
+        } else if (isOption) {
+            return fail(QStringLiteral("unknown option %1").arg(argument));
+        } else if (listGiven) {
+            return fail(QStringLiteral("only one list file can be given"));
+        } else {
+            options.listFile = argument;
+            listGiven = true;
+        }
+    }
+    return parsed;
+}
+
+QString BatchUsage() {
+    return QStringLiteral(
+        "Usage: quendrel-batch [--method 1|2|3] [--folder DIR] [--skip-existing] [--shard K/N] [LIST-FILE | -]\n"
+        "\n"
+        "Saves every web address of the list as a PDF file in the folder, through the\n"
+        "\"Marrowby PDF Writer\" printer, as Quendrel's window does, without a window.\n"
+        "The list is read from LIST-FILE, or from standard input when it is - or missing:\n"
+        "one address per line, as the window's list import reads it; empty lines are left out.\n"
+        "\n"
+        "  --method 1|2|3   1: picture of the page, 2: the live page, 3: a downloaded copy\n"
+        "                   (default: the method last chosen in the window)\n"
+        "  --folder DIR     where the PDF files go (default: the window's folder)\n"
+        "  --skip-existing  leave out entries whose PDF is already in the folder\n"
+        "  --shard K/N      only the entries whose position in the list, counted from 0,\n"
+        "                   is K modulo N: the same list on N machines writes every PDF once\n"
+        "  --help           this text\n"
+        "\n"
+        "Standard output: one JSON line per entry as it ends, with the keys address, pdf,\n"
+        "status (written, failed or skipped), reason and seconds. Standard error: progress.\n"
+        "Exit status: 0 every entry written or skipped, 1 some failed, 2 a bad command line\n"
+        "or nothing could start, 130 or 143 when stopped by SIGINT or SIGTERM.\n"
+        "The user's default printer is never changed.\n");
+}
+
+}  // namespace quendrel
