@@ -10,7 +10,9 @@
 // with "Done." and ten PDFs.
 //
 // Run as an ordinary user: the printer writes no files for root
-// (scripts/as-test-user <build>/bench/save_run_bench).
+// (scripts/as-test-user <build>/bench/save_run_bench). --look-ahead-only
+// measures only the look-ahead, --batch only the command line (quendrel-batch)
+// against the window, --long-run=N only the memory of a long run.
 #include "app/main_window.h"
 #include "saverun/page_rendering.h"
 #include "saverun/save_run.h"
@@ -625,6 +627,54 @@ void benchLookAhead(SaveRunner& tool, LocalHttpServer& server, const QString& ch
     saveRun.SetLookAheadEntries(quendrel::kLookAheadEntries);
 }
 
+// The command line against the window over the same twenty distant pages,
+// each method, beside Chromium's command line: the command line runs the
+// window's save run without a window, so it should be no slower.
+void benchBatch(SaveRunner& tool, LocalHttpServer& server, const QString& chromium, const QString& programFolder,
+                const QString& work) {
+    std::vector<QUrl> distant;
+    QByteArray list;
+    for (int i = 0; i < kAheadPages; ++i) {
+        HttpResponse slow = HttpResponse::html(documentationPage(i % kPages));
+        slow.delayMs = kDistantLatencyMs;
+        const QString path = QStringLiteral("/batch-%1.html").arg(i + 1);
+        server.serve(path, slow);
+        distant.emplace_back(server.url(path));
+        list += distant.back().toString().toUtf8() + '\n';
+    }
+    const QString listFile = work + QStringLiteral("/batch-list.txt");
+    if (QFile file(listFile); !file.open(QIODevice::WriteOnly) || file.write(list) != list.size())
+        return fail(QStringLiteral("cannot write the list file"));
+    const double chromiumPerPage = timeChromium(chromium, distant, work).perPage(kAheadPages);
+    std::printf("command line against window, %d pages each answered after 1.5 s, wall seconds per page\n",
+                kAheadPages);
+    printLine("chromium --headless --print-to-pdf", chromiumPerPage, QStringLiteral("(one process per page)"));
+    const QString out = work + QStringLiteral("/batch-out");
+    for (const int method : benchMethods()) {
+        const double window =
+            tool.run(method, distant, out, QStringLiteral("method %1, window").arg(method)).perPage(kAheadPages);
+        freshFolder(out);
+        QProcess batch;
+        batch.setStandardOutputFile(QProcess::nullDevice());
+        batch.setStandardErrorFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        batch.start(programFolder + QStringLiteral("/quendrel-batch"),
+                    {QStringLiteral("--method"), QString::number(method), QStringLiteral("--folder"), out, listFile});
+        batch.waitForFinished(-1);
+        const double commandLine = timer.elapsed() / 1000.0 / kAheadPages;
+        const int written = static_cast<int>(QDir(out).entryList({QStringLiteral("*.pdf")}, QDir::Files).size());
+        if (batch.exitCode() != 0 || written != kAheadPages)
+            fail(QStringLiteral("method %1: the command line wrote %2 of %3 PDFs (exit %4)")
+                     .arg(method).arg(written).arg(kAheadPages).arg(batch.exitCode()));
+        printLine(qPrintable(QStringLiteral("method %1, window").arg(method)), window, QString());
+        printLine(qPrintable(QStringLiteral("method %1, command line").arg(method)), commandLine,
+                  QStringLiteral("%1x the window; target no slower: %2")
+                      .arg(commandLine / window, 0, 'f', 2)
+                      .arg(verdict(commandLine <= window * 1.05)));
+    }
+}
+
 // What a long run keeps: the memory of the process and of all it started, taken
 // after a short run has brought the web engine up and again after a run of
 // many local entries, each time once the run's window has been idle a moment.
@@ -722,6 +772,10 @@ int main(int argc, char** argv) {
     if (const QStringList memoryRun = QCoreApplication::arguments().filter(QStringLiteral("--long-run="));
         !memoryRun.isEmpty()) {
         benchMemoryRun(tool, server, work.path(), memoryRun.front().section(u'=', 1).toInt());
+        return failures.empty() ? 0 : 1;
+    }
+    if (QCoreApplication::arguments().contains(QStringLiteral("--batch"))) {
+        benchBatch(tool, server, chromium, programFolder, work.path());
         return failures.empty() ? 0 : 1;
     }
     if (QCoreApplication::arguments().contains(QStringLiteral("--look-ahead-only"))) {
