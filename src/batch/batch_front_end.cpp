@@ -30,7 +30,7 @@ BatchFrontEnd::BatchFrontEnd(QString folder, int method, bool skipExisting, std:
 
 void BatchFrontEnd::Message(const QString& text) {
     QString line = text;
-    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     progress_.Say(line);
 }
 

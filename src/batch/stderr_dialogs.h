@@ -17,7 +17,11 @@ public:
     QString folderName(const QString&, const QString&) override { return {}; }
 
 private:
-    static QString lines(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+    // A box's line breaks, "\r\n" and the error report's lone "\r", as line
+    // ends: a lone "\r" on a terminal would write over the line before it.
+    static QString lines(QString text) {
+        return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
     std::function<void(const QString&)> say_;
 };
 
