@@ -49,7 +49,8 @@ void BatchProgress::setText(const QString& text) {
     if (!text.startsWith(QLatin1String("Processing: "))) return;  // the run's own resting text
     if (terminal_) {
         draw();
-    } else {
+    } else if (value_ != printedValue_) {  // one line per entry, however often its text changes
+        printedValue_ = value_;
         std::fprintf(err_, "%3.0f%% %s\n", value_, text.toLocal8Bit().constData());
         std::fflush(err_);
     }

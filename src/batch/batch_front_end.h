@@ -69,6 +69,7 @@ private:
     bool terminal_;
     QString text_;
     double value_ = 0;
+    double printedValue_ = -1;
     bool drawn_ = false;
 };
 

@@ -134,7 +134,9 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     KeepWrittenName(entry);
     const bool written = report_.EntrySucceeded();
     const QString reason = report_.EndEntry();
-    p_.front.EntryEnded({entry.address, entry.pdfPath,
+    // An entry that failed before its PDF was named still says which it was.
+    const QString pdfPath = entry.pdfPath.isEmpty() ? PdfPathOf(entry.address) : entry.pdfPath;
+    p_.front.EntryEnded({entry.address, pdfPath,
                          written ? EntryOutcome::Status::Written : EntryOutcome::Status::Failed, reason,
                          took.nsecsElapsed() / 1e9});
 }
