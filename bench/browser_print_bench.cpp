@@ -33,6 +33,7 @@ public:
         bytes += QFile(pdfPath).size();
         return ++jobs;
     }
+    void setJobOption(const QString&, const QString&) override {}
     quendrel::platform::JobState jobState(int) override { return quendrel::platform::JobState::Finished; }
     void cancelJob(int) override {}
 };

@@ -453,10 +453,12 @@ public:
     int submitPdfToDefault(const QString& pdfPath, const QString& title) override {
         return real_.submitPdfToDefault(pdfPath, title);
     }
+    void setJobOption(const QString& name, const QString& value) override { real_.setJobOption(name, value); }
     quendrel::platform::JobState jobState(int jobId) override {
         ++jobQuestions;
         return real_.jobState(jobId);
     }
+    QString jobPrinterMessage(int jobId) override { return real_.jobPrinterMessage(jobId); }
     void cancelJob(int jobId) override { real_.cancelJob(jobId); }
 
 private:

@@ -65,8 +65,9 @@ public:
     // Throws Failure when the job cannot be submitted.
     virtual int submitPdfToDefault(const QString& pdfPath, const QString& title) = 0;
     // An option (name=value) that every job submitted from now on carries;
-    // an empty value takes it away.
-    virtual void setJobOption(const QString& name, const QString& value) { Q_UNUSED(name) Q_UNUSED(value) }
+    // an empty value takes it away. Pure, so that no print system standing in
+    // for another can drop the printer's pointing of a job unnoticed.
+    virtual void setJobOption(const QString& name, const QString& value) = 0;
     virtual JobState jobState(int jobId) = 0;
     // What the printer said last about a job, in its own words ("" when
     // nothing or when it cannot be asked): for a failed job, why.
