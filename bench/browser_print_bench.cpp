@@ -3,8 +3,8 @@
 // Pages are served on 127.0.0.1 by this program. Prints its measurements.
 #include "platform/print_system.h"
 #include "platform/qt_event_pump.h"
-#include "platform/browser_tab.h"
-#include "platform/headless_browser.h"
+#include "engine/browser_tab.h"
+#include "engine/headless_browser.h"
 #include "saverun/browser_print.h"
 #include "support/local_http_server.h"
 
@@ -70,12 +70,12 @@ long rssKilobytes(qint64 pid) {
 // The bare engine: one tab, load, wait for its end, print, wait for the PDF.
 class BareLoop {
 public:
-    explicit BareLoop(quendrel::platform::HeadlessBrowser& browser) : tab(browser), events(browser.events()) {}
-    quendrel::platform::BrowserTab tab;
+    explicit BareLoop(quendrel::engine::HeadlessBrowser& browser) : tab(browser), events(browser.events()) {}
+    quendrel::engine::BrowserTab tab;
     quendrel::platform::EventPump& events;
     long long bytes = 0;
     void print(const QUrl& url) {
-        using Load = quendrel::platform::BrowserTab::Load;
+        using Load = quendrel::engine::BrowserTab::Load;
         tab.navigate(url);
         while (tab.load() == Load::Pending || tab.load() == Load::Committed) events.waitForEvents(100);
         const auto pdf = tab.call(QStringLiteral("Page.printToPDF"));
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 
     quendrel::platform::QtEventPump events;
     NullPrintSystem printers;
-    quendrel::platform::HeadlessBrowser engine(events);
+    quendrel::engine::HeadlessBrowser engine(events);
     quendrel::BrowserPrint ours(engine, printers);
     BareLoop bare(engine);
 

@@ -18,7 +18,7 @@
 #include "saverun/save_run.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
-#include "platform/page_settle.h"
+#include "engine/page_settle.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_event_pump.h"
 #include "sitelist/site_list_view.h"
@@ -889,7 +889,7 @@ int main(int argc, char** argv) {
 
     // A page that never settles is printed when the settle limit has passed:
     // its time is that limit plus what the same page costs when static.
-    const double settleLimit = quendrel::platform::kPageSettleLimitMs / 1000.0;
+    const double settleLimit = quendrel::engine::kPageSettleLimitMs / 1000.0;
     const double staticPerPage[3] = {method1.perPage(kPages), method2.perPage(kPages), method3.perPage(kPages)};
     std::printf("save run, %d pages that keep changing after the load (a clock ticking ten times a second), "
                 "wall seconds per page; settle limit %.1f s\n", kChangingPages, settleLimit);

@@ -9,7 +9,7 @@
 #include "common/product.h"
 #include "common/settings_store.h"
 #include "pdfprinter/printer_names.h"
-#include "platform/chromium_process.h"
+#include "engine/chromium_process.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
 #include "platform/linux_desktop.h"
@@ -102,9 +102,9 @@ int RunBatch(int argc, char** argv) {
     if (!printer.isPdfPrinterPresent())
         return cannotStart(QStringLiteral("there is no printer \"%1\" (is the CUPS daemon running?)")
                                .arg(QString::fromUtf8(marrowby::kPrinterName)));
-    if (platform::FindChromium().isEmpty())
+    if (engine::FindChromium().isEmpty())
         return cannotStart(QStringLiteral("the web engine is missing: install the package \"%1\"")
-                               .arg(QString::fromUtf8(platform::kChromiumPackage)));
+                               .arg(QString::fromUtf8(engine::kChromiumPackage)));
     if (shard.isEmpty()) return 0;  // nothing of the list is this machine's
 
     SiteListModel list;

@@ -3,12 +3,12 @@
 #include "page_address.h"
 #include "page_download.h"
 #include "pdf_properties.h"
-#include "platform/browser_tab.h"
+#include "engine/browser_tab.h"
 #include "platform/event_pump.h"
 #include "platform/failure.h"
-#include "platform/fixed_elements.h"
-#include "platform/headless_browser.h"
-#include "platform/load_failure.h"
+#include "engine/fixed_elements.h"
+#include "engine/headless_browser.h"
+#include "engine/load_failure.h"
 #include "platform/print_system.h"
 
 #include <QDateTime>
@@ -36,10 +36,10 @@ constexpr double kMarginInches = 10 / 25.4;
 // the load has ended.
 struct BrowserPrint::PendingLoad {
     long long deadline = 0;
-    std::unique_ptr<platform::PageSettle> settle;
+    std::unique_ptr<engine::PageSettle> settle;
 };
 
-BrowserPrint::BrowserPrint(platform::HeadlessBrowser& browser, platform::PrintSystem& printers,
+BrowserPrint::BrowserPrint(engine::HeadlessBrowser& browser, platform::PrintSystem& printers,
                            int loadLimitSeconds, int settleLimitMs)
     : browser_(browser),
       events_(browser.events()),
@@ -49,7 +49,7 @@ BrowserPrint::BrowserPrint(platform::HeadlessBrowser& browser, platform::PrintSy
 
 BrowserPrint::~BrowserPrint() { browser_.keepTab(std::move(tab_)); }
 
-platform::BrowserTab& BrowserPrint::tab(bool scripts) {
+engine::BrowserTab& BrowserPrint::tab(bool scripts) {
     // A tab that crashed, or whose engine ended with the last run, shows
     // nothing more; the next page gets a fresh one. A page printed without
     // scripts leaves a tab that runs none: the next page gets scripts back.
@@ -57,7 +57,7 @@ platform::BrowserTab& BrowserPrint::tab(bool scripts) {
         pending_.reset();
         browser_.keepTab(std::move(tab_));
         if (scripts) tab_ = browser_.takeTab();
-        if (!tab_) tab_ = std::make_unique<platform::BrowserTab>(browser_, scripts);
+        if (!tab_) tab_ = std::make_unique<engine::BrowserTab>(browser_, scripts);
     }
     return *tab_;
 }
@@ -66,10 +66,10 @@ std::unique_ptr<BrowserPrint::PendingLoad> BrowserPrint::begin(const Navigation&
     failure_.clear();
     lastNavigation_ = go;
     auto load = std::make_unique<PendingLoad>();
-    platform::BrowserTab& page = tab();
+    engine::BrowserTab& page = tab();
     PendingLoad* pending = load.get();
     page.whenLoaded([this, pending, &page] {
-        pending->settle = std::make_unique<platform::PageSettle>(page, platform::kPageQuietMs, settleLimitMs_);
+        pending->settle = std::make_unique<engine::PageSettle>(page, engine::kPageQuietMs, settleLimitMs_);
         pending->settle->start();
     });
     go(page);
@@ -78,8 +78,8 @@ std::unique_ptr<BrowserPrint::PendingLoad> BrowserPrint::begin(const Navigation&
 }
 
 bool BrowserPrint::finish(PendingLoad& load) {
-    using Load = platform::BrowserTab::Load;
-    platform::BrowserTab& page = *tab_;
+    using Load = engine::BrowserTab::Load;
+    engine::BrowserTab& page = *tab_;
     auto loading = [&page] { return page.load() == Load::Pending || page.load() == Load::Committed; };
     while (loading() && events_.steadyMilliseconds() < load.deadline) events_.waitForEvents(kWaitSliceMs);
     page.whenLoaded({});
@@ -95,13 +95,13 @@ bool BrowserPrint::finish(PendingLoad& load) {
     }
     // The server's own page for an error is no page of the site.
     if (page.status() >= 400) {
-        failure_ = platform::HttpFailureText(page.status(), page.statusText());
+        failure_ = engine::HttpFailureText(page.status(), page.statusText());
         return false;
     }
     // Still loading at the limit: printed as far as it got.
     if (page.load() == Load::Committed) page.stopLoading();
     if (!load.settle) {
-        load.settle = std::make_unique<platform::PageSettle>(page, platform::kPageQuietMs, settleLimitMs_);
+        load.settle = std::make_unique<engine::PageSettle>(page, engine::kPageQuietMs, settleLimitMs_);
         load.settle->start();
     }
     while (!load.settle->isDone()) events_.waitForEvents(kWaitSliceMs);
@@ -110,7 +110,7 @@ bool BrowserPrint::finish(PendingLoad& load) {
 
 void BrowserPrint::StartLoad(const QString& target) {
     const QUrl url = PageUrlFromTarget(target);
-    pending_ = begin([url](platform::BrowserTab& page) { page.navigate(url); });
+    pending_ = begin([url](engine::BrowserTab& page) { page.navigate(url); });
 }
 
 bool BrowserPrint::FinishLoad() {
@@ -127,7 +127,7 @@ bool BrowserPrint::LoadPage(const QString& target) {
 BrowserPrint::Navigation BrowserPrint::copyNavigation(const QByteArray& data, const DownloadedPage& source) {
     const QByteArray type = ContentTypeOfCopy(source.contentType).toLatin1();
     const QUrl address = source.address;
-    return [data, type, address](platform::BrowserTab& page) { page.navigateToCopy(address, data, type); };
+    return [data, type, address](engine::BrowserTab& page) { page.navigateToCopy(address, data, type); };
 }
 
 bool BrowserPrint::LoadCopy(const QString& path, const DownloadedPage& source) {
@@ -157,7 +157,7 @@ void BrowserPrint::reloadWithoutScripts() {
 }
 
 QByteArray BrowserPrint::printToPdf() {
-    const platform::DevToolsReply reply = tab_->call(
+    const engine::DevToolsReply reply = tab_->call(
         QStringLiteral("Page.printToPDF"),
         {{QStringLiteral("paperWidth"), kA4WidthInches},
          {QStringLiteral("paperHeight"), kA4HeightInches},
@@ -182,9 +182,9 @@ int BrowserPrint::LoadAndPrintPage(const QString& target) {
 int BrowserPrint::PrintLoadedPage(const QString& address) {
     // Pinning the fixed elements also tells whether the page's script lets
     // the engine work at all.
-    if (!tab().evaluateNow(platform::PinFixedElementsScript(), kAnswerLimitMs)) {
+    if (!tab().evaluateNow(engine::PinFixedElementsScript(), kAnswerLimitMs)) {
         reloadWithoutScripts();
-        (void)tab_->evaluateNow(platform::PinFixedElementsScript(), kAnswerLimitMs);
+        (void)tab_->evaluateNow(engine::PinFixedElementsScript(), kAnswerLimitMs);
     }
     QByteArray pdf = printToPdf();
     if (pdf.isEmpty()) throw Failure(QStringLiteral("The page %1 could not be printed.").arg(address));

@@ -1,7 +1,7 @@
 #pragma once
 // Loading a page in a tab of the run's headless browser and printing it, as
 // the engine lays it out for paper, to the default printer.
-#include "platform/page_settle.h"
+#include "engine/page_settle.h"
 
 #include <QString>
 #include <functional>
@@ -10,11 +10,13 @@
 namespace quendrel {
 
 namespace platform {
-class BrowserTab;
 class EventPump;
-class HeadlessBrowser;
 class PrintSystem;
 }  // namespace platform
+namespace engine {
+class BrowserTab;
+class HeadlessBrowser;
+}  // namespace engine
 struct DownloadedPage;
 
 // How long a page may take to load before it is printed as far as it got.
@@ -33,8 +35,8 @@ inline constexpr int kPagePrintLimitSeconds = 60;
 // and pop-ups of a page are answered or refused, so a page never stops a run.
 class BrowserPrint {
 public:
-    BrowserPrint(platform::HeadlessBrowser& browser, platform::PrintSystem& printers,
-                 int loadLimitSeconds = kPageLoadLimitSeconds, int settleLimitMs = platform::kPageSettleLimitMs);
+    BrowserPrint(engine::HeadlessBrowser& browser, platform::PrintSystem& printers,
+                 int loadLimitSeconds = kPageLoadLimitSeconds, int settleLimitMs = engine::kPageSettleLimitMs);
     ~BrowserPrint();
     BrowserPrint(const BrowserPrint&) = delete;
     BrowserPrint& operator=(const BrowserPrint&) = delete;
@@ -78,23 +80,23 @@ public:
     QString failure() const { return failure_; }
 
 private:
-    using Navigation = std::function<void(platform::BrowserTab&)>;
+    using Navigation = std::function<void(engine::BrowserTab&)>;
     struct PendingLoad;
 
-    platform::BrowserTab& tab(bool scripts = true);
+    engine::BrowserTab& tab(bool scripts = true);
     std::unique_ptr<PendingLoad> begin(const Navigation& go);
     bool finish(PendingLoad& load);
     static Navigation copyNavigation(const QByteArray& data, const DownloadedPage& source);
     void reloadWithoutScripts();
     QByteArray printToPdf();
 
-    platform::HeadlessBrowser& browser_;
+    engine::HeadlessBrowser& browser_;
     platform::EventPump& events_;
     platform::PrintSystem& printers_;
     int loadLimitSeconds_;
     int settleLimitMs_;
     Navigation lastNavigation_;
-    std::unique_ptr<platform::BrowserTab> tab_;
+    std::unique_ptr<engine::BrowserTab> tab_;
     std::unique_ptr<PendingLoad> pending_;  // started by StartLoad
     QString failure_;
 };

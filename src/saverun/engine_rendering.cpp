@@ -39,7 +39,7 @@ int EngineRendering::LoadAndPrintPage(const QString& target) {
     failure_.clear();
     try {
         return printPage(target);
-    } catch (const platform::EngineUnavailable& unavailable) {
+    } catch (const engine::EngineUnavailable& unavailable) {
         // Said in the closing report for each entry it stops, not in a box
         // for each of them.
         failure_ = unavailable.description();

@@ -7,7 +7,7 @@
 #include "look_ahead_queue.h"
 #include "page_download.h"
 #include "page_rendering.h"
-#include "platform/headless_browser.h"
+#include "engine/headless_browser.h"
 #include "snapshot_print.h"
 
 #include <functional>
@@ -57,7 +57,7 @@ private:
     platform::Platform& platform_;
     ProgressDisplay& progress_;
     std::function<int()> entryCount_;
-    platform::HeadlessBrowser engine_;
+    engine::HeadlessBrowser engine_;
     BrowserPrint browser_;
     PicturePrint picture_;
     // The last capture, so its picture is printed with the address it shows.

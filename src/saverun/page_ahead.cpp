@@ -1,7 +1,7 @@
 #include "page_ahead.h"
 
 #include "platform/failure.h"
-#include "platform/headless_browser.h"
+#include "engine/headless_browser.h"
 #include "platform/process_launcher.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@ namespace {
 const QString kPictureName = QStringLiteral("capture.jpg");
 }
 
-AheadDownload::AheadDownload(platform::HeadlessBrowser& browser, platform::PrintSystem& printers,
+AheadDownload::AheadDownload(engine::HeadlessBrowser& browser, platform::PrintSystem& printers,
                              const QString& address)
     : engine_(browser), events_(browser.events()), printers_(printers), fetch_(address) {
     fetch_.whenEnded([this] { startCopy(); });

@@ -25,7 +25,7 @@ inline constexpr int kAheadCaptureLimitMs = 65'000;
 
 class AheadPage : public AheadWork {
 public:
-    AheadPage(platform::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address)
+    AheadPage(engine::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address)
         : browser_(browser, printers) {
         browser_.StartLoad(address);
     }
@@ -44,7 +44,7 @@ private:
 // page of its own, from the bytes the page file will hold.
 class AheadDownload : public AheadWork {
 public:
-    AheadDownload(platform::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address);
+    AheadDownload(engine::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address);
     // At the entry's turn: as DownloadPageToFile, from the fetch under way.
     DownloadedPage WriteTo(const QString& path) { return fetch_.WriteTo(events_, path); }
     // Then, for LoadAndPrintPage of the page file: the copy loaded ahead is
@@ -56,7 +56,7 @@ public:
 private:
     void startCopy();
 
-    platform::HeadlessBrowser& engine_;
+    engine::HeadlessBrowser& engine_;
     platform::EventPump& events_;
     platform::PrintSystem& printers_;
     PageFetch fetch_;

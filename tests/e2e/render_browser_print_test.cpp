@@ -4,7 +4,7 @@
 #include "saverun/browser_print.h"
 
 #include "platform/failure.h"
-#include "platform/headless_browser.h"
+#include "engine/headless_browser.h"
 #include "platform/qt_event_pump.h"
 #include "saverun/file_helpers.h"
 #include "saverun/page_download.h"
@@ -33,7 +33,7 @@ protected:
     LocalHttpServer server;
     platform::QtEventPump events;
     PdfKeepingPrintSystem printers{dir.path()};
-    platform::HeadlessBrowser engine{events};
+    engine::HeadlessBrowser engine{events};
 
     QString keptText(std::size_t job) { return testing::PdfText(printers.kept.at(job)); }
 };
@@ -132,12 +132,12 @@ TEST_F(BrowserPrintTest, AMissingOrBrokenEngineIsSaidClearly) {
     for (const auto& broken : engines) {
         SCOPED_TRACE(broken.program);
         qputenv("QUENDREL_CHROMIUM", broken.program);
-        platform::HeadlessBrowser missing(events);
+        engine::HeadlessBrowser missing(events);
         BrowserPrint browser(missing, printers);
         try {
             browser.LoadAndPrintPage(server.url(QStringLiteral("/a.html")));
             ADD_FAILURE() << "no failure";
-        } catch (const platform::EngineUnavailable& failure) {
+        } catch (const engine::EngineUnavailable& failure) {
             EXPECT_TRUE(failure.description().contains(QString::fromLatin1(broken.says))) << failure.what();
         }
     }

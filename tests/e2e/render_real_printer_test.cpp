@@ -4,7 +4,7 @@
 // data at submission.
 #include "printer_e2e_support.h"
 
-#include "platform/headless_browser.h"
+#include "engine/headless_browser.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_event_pump.h"
 #include "saverun/browser_print.h"
@@ -75,7 +75,7 @@ TEST_F(RealPrinterTest, AServedPagePrintedByTheBrowserLandsAsATaggedPdfWithOutli
     const QString target = out.filePath(QStringLiteral("127.0.0.1.pdf"));
     pointPrinterAt(cups, target);
 
-    quendrel::platform::HeadlessBrowser engine(events);
+    quendrel::engine::HeadlessBrowser engine(events);
     quendrel::BrowserPrint browser(engine, cups);
     const int job = browser.LoadAndPrintPage(server.url(QStringLiteral("/notice.html")));
     ASSERT_GT(job, 0);

@@ -7,7 +7,7 @@
 #include "hard_deadline.h"
 #include "jpeg_output.h"
 #include "page_capture.h"
-#include "platform/page_settle.h"
+#include "engine/page_settle.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -22,7 +22,7 @@ namespace {
 constexpr int kShutdownGraceMs = 2000;
 // What the time limit keeps back from the load for the settle and the capture,
 // so a page that never finishes loading is still captured.
-constexpr int kSettleAndCaptureMs = quendrel::platform::kPageSettleLimitMs + 15000;
+constexpr int kSettleAndCaptureMs = quendrel::engine::kPageSettleLimitMs + 15000;
 
 int loadLimitMs(int maxWaitMs) { return std::max(1000, maxWaitMs - kSettleAndCaptureMs); }
 

@@ -3,10 +3,10 @@
 #include "deadline_pump.h"
 #include "jpeg_output.h"
 #include "page_picture.h"
-#include "platform/browser_tab.h"
+#include "engine/browser_tab.h"
 #include "platform/failure.h"
-#include "platform/headless_browser.h"
-#include "platform/page_settle.h"
+#include "engine/headless_browser.h"
+#include "engine/page_settle.h"
 
 #include <algorithm>
 #include <memory>
@@ -15,9 +15,9 @@ namespace iecapt {
 
 namespace {
 
-using quendrel::platform::BrowserTab;
-using quendrel::platform::HeadlessBrowser;
-using quendrel::platform::PageSettle;
+using quendrel::engine::BrowserTab;
+using quendrel::engine::HeadlessBrowser;
+using quendrel::engine::PageSettle;
 using Load = BrowserTab::Load;
 
 // A page that does not answer a question in this long has a script that

@@ -1,7 +1,7 @@
 #include "page_picture.h"
 
-#include "platform/browser_tab.h"
-#include "platform/fixed_elements.h"
+#include "engine/browser_tab.h"
+#include "engine/fixed_elements.h"
 
 #include <QJsonObject>
 #include <QPainter>
@@ -12,7 +12,7 @@ namespace iecapt {
 
 namespace {
 
-using quendrel::platform::BrowserTab;
+using quendrel::engine::BrowserTab;
 
 constexpr int kMinWidth = 1024;
 constexpr int kMaxWidth = 4096;
@@ -78,7 +78,7 @@ PagePicture takePicture(BrowserTab& tab) {
     // screen would stay where the screen ends (a cookie bar over the middle of
     // the page) or be in every band: they are pinned where they stand at the
     // top first, which may change the page's height.
-    (void)tab.evaluateNow(quendrel::platform::PinFixedElementsScript(), kPinLimitMs);
+    (void)tab.evaluateNow(quendrel::engine::PinFixedElementsScript(), kPinLimitMs);
     const int height = std::max(1, contentSize(tab).height());
     if (height <= kBandHeight) {
         QImage picture = shoot(tab, QRect(0, 0, width, height));

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QString>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 class BrowserTab;
 }
 
@@ -19,6 +19,6 @@ struct PagePicture {
 // once and cover nothing. A page taller than the engine takes in one picture
 // is taken in bands; one taller than a JPEG can be is scaled down to fit,
 // whole.
-PagePicture takePicture(quendrel::platform::BrowserTab& tab);
+PagePicture takePicture(quendrel::engine::BrowserTab& tab);
 
 }  // namespace iecapt

@@ -1,6 +1,6 @@
 #include "devtools_client.h"
 
-#include "event_pump.h"
+#include "platform/event_pump.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 namespace {
 const QString kBrowserGone = QStringLiteral("the browser has ended");
@@ -150,4 +150,4 @@ void DevToolsClient::closed() {
     }
 }
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -14,7 +14,7 @@
 #include <QString>
 #include <QTimer>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 class BrowserTab;
 
@@ -81,4 +81,4 @@ private:
     QTimer limit_;
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -9,11 +9,12 @@
 #include <QString>
 #include <memory>
 #include <vector>
+#include "platform/event_pump.h"
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 class BrowserTab;
-class EventPump;
+using platform::EventPump;
 
 class HeadlessBrowser {
 public:
@@ -63,4 +64,4 @@ private:
     int generation_ = 0;
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,7 +1,7 @@
 #include "load_failure.h"
 
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 namespace {
 
@@ -53,4 +53,4 @@ QString HttpFailureText(int status, const QString& statusText) {
                            : QStringLiteral("the server answered %1 %2").arg(status).arg(words);
 }
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

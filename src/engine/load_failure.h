@@ -2,7 +2,7 @@
 // Why a page did not load, in a few words a user understands.
 #include <QString>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 // From the engine's network error ("net::ERR_NAME_NOT_RESOLVED"): "the name
 // was not found", "the connection was refused", ... An error without words of
@@ -11,4 +11,4 @@ QString LoadFailureText(const QString& networkError);
 // From an HTTP status of 400 or more: "the server answered 404 Not Found".
 QString HttpFailureText(int status, const QString& statusText);
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

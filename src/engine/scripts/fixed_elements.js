@@ -1,15 +1,9 @@
-#include "fixed_elements.h"
-
-namespace quendrel::platform {
-
-namespace {
-
 // All rectangles are read before anything changes, so one element's change
 // cannot move another before it is measured. Elements that stick to the top
 // of the screen once scrolled stay in the flow where they are. An element whose containing
 // block is not the document's (a positioned ancestor) is corrected by how far
 // it landed from where it stood.
-const char kScript[] = R"((function () {
+(function () {
   var fixed = [], sticky = [], all = document.querySelectorAll('*'), half = window.innerHeight / 2;
   for (var i = 0; i < all.length; ++i) {
     var position = getComputedStyle(all[i]).position;
@@ -37,10 +31,4 @@ const char kScript[] = R"((function () {
     }
   });
   return fixed.length;
-})())";
-
-}  // namespace
-
-QString PinFixedElementsScript() { return QString::fromLatin1(kScript); }
-
-}  // namespace quendrel::platform
+})()

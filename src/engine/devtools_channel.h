@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <functional>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 class DevToolsChannel {
 public:
@@ -20,4 +20,4 @@ public:
     std::function<void()> onClosed;
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

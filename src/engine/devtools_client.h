@@ -9,10 +9,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include "platform/event_pump.h"
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
-class EventPump;
+using platform::EventPump;
 
 // How long a call may wait for its reply unless told otherwise.
 inline constexpr int kDevToolsCallLimitMs = 30'000;
@@ -77,4 +78,4 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -15,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 class HeadlessBrowser;
 
@@ -117,4 +117,4 @@ private:
     std::vector<std::function<void(int)>> waitingForContext_;
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,7 +1,7 @@
 #pragma once
 // The system's Chromium, started headless for one run or one capture, driven
 // through a pipe, with a private profile that goes with it.
-#include "failure.h"
+#include "platform/failure.h"
 #include "pipe_channel.h"
 
 #include <QString>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <sys/types.h>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 // "chromium", then "chromium-browser", along PATH; QUENDREL_CHROMIUM names
 // another program in their place. Empty when there is none.
@@ -58,4 +58,4 @@ private:
     QString folder_;
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,6 +1,6 @@
 #include "chromium_process.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 namespace {
 
@@ -206,4 +206,4 @@ QString ChromiumProcess::lastWords() const {
     return QString::fromLocal8Bit(tail);
 }
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,6 +1,6 @@
-#include "platform/devtools_client.h"
+#include "engine/devtools_client.h"
 
-#include "platform/pipe_channel.h"
+#include "engine/pipe_channel.h"
 #include "platform/qt_event_pump.h"
 
 #include <QJsonDocument>

@@ -5,7 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 namespace {
 constexpr qsizetype kReadChunk = 256 * 1024;
@@ -103,4 +103,4 @@ void PipeChannel::closeAndTell() {
     if (onClosed) onClosed();
 }
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,12 +1,12 @@
 #include "headless_browser.h"
 
 #include "browser_tab.h"
-#include "event_pump.h"
-#include "failure.h"
+#include "platform/event_pump.h"
+#include "platform/failure.h"
 
 #include <QJsonArray>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 namespace {
 // A cold start of the engine on a loaded machine takes a few seconds.
@@ -78,4 +78,4 @@ void HeadlessBrowser::refuseUnattendedWork() {
     client_->send(QStringLiteral("Target.setDiscoverTargets"), {{QStringLiteral("discover"), true}});
 }
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

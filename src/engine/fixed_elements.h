@@ -3,7 +3,7 @@
 // screen; on paper the engine repeats them on every sheet, over the content.
 #include <QString>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 // A script, run in a world of its own with the page scrolled to its top, that
 // takes every element fixed to the screen out of that behaviour:
@@ -17,4 +17,4 @@ namespace quendrel::platform {
 // It answers the number of elements it changed.
 QString PinFixedElementsScript();
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -9,7 +9,7 @@
 #include <deque>
 #include <memory>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 class PipeChannel : public DevToolsChannel {
 public:
@@ -40,4 +40,4 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,7 +1,7 @@
 #include "browser_tab.h"
 
-#include "event_pump.h"
-#include "failure.h"
+#include "platform/event_pump.h"
+#include "platform/failure.h"
 #include "headless_browser.h"
 #include "load_failure.h"
 #include "page_settle.h"
@@ -9,7 +9,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 
 namespace {
 
@@ -300,4 +300,4 @@ void BrowserTab::crash() {
     crashed_ = true;
 }
 
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine

@@ -1,0 +1,20 @@
+# Writes OUTPUT, a C++ source that holds every scripts/*.js of SCRIPT_DIR as
+# one text named after its file (page_scripts.h declares them).
+file(GLOB scripts ${SCRIPT_DIR}/*.js)
+list(SORT scripts)
+set(text "// Made by the build from the scripts in src/engine/scripts.\n#include \"engine/page_scripts.h\"\n\nnamespace quendrel::engine::scripts {\n")
+foreach(script IN LISTS scripts)
+  get_filename_component(name ${script} NAME_WE)
+  string(MAKE_C_IDENTIFIER ${name} id)
+  file(READ ${script} body)
+  string(APPEND text "\nconst char ${id}[] = R\"quendrel_js(${body})quendrel_js\";\n")
+endforeach()
+string(APPEND text "\n}  // namespace quendrel::engine::scripts\n")
+# Written only when it changes, so an unchanged script rebuilds nothing.
+set(old "")
+if(EXISTS ${OUTPUT})
+  file(READ ${OUTPUT} old)
+endif()
+if(NOT old STREQUAL text)
+  file(WRITE ${OUTPUT} "${text}")
+endif()
