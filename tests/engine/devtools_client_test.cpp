@@ -14,8 +14,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 namespace {
+
+using platform::QtEventPump;
 
 template <class Done>
 bool waitUntil(EventPump& pump, Done done, int limitMs = 5000) {
@@ -346,4 +348,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine
