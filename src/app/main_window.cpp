@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "common/app_title.h"
 #include "common/product.h"
+#include "common/saved_choices.h"
 #include "sitelist/site_list_view.h"
 
 #include <QLineEdit>
@@ -27,11 +28,10 @@ MainWindow::MainWindow(platform::Platform& platform)
       siteList_(form_, platform, report_),
       folder_(*form_.Text1, platform.dialogs, settings_, report_),
       printer_(platform.printers, platform.printerControl, platform.dialogs, AppTitle()),
-      rendering_(platform, form_.Creator, progress_,
-                 [this] { return form_.ListView1->entries().count(); }),
+      rendering_(platform, [this](const QImage& picture) { runFrontEnd_.ShowPicture(picture); }, progress_,
+                 [this] { return runFrontEnd_.EntryCount(); }),
       runFrontEnd_(form_, platform.dialogs),
-      saveRun_({runFrontEnd_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
-                platform.events, report_}) {
+      saveRun_({runFrontEnd_, progress_, printer_, rendering_, platform.printers, platform.events, report_}) {
     keepWindowResources();
     wireOptions();
     wireSiteList();
@@ -54,7 +54,7 @@ void unguarded(Action&& action) {
 
 void MainWindow::wireOptions() {
     QObject::connect(form_.Text1, &QLineEdit::textChanged, [this](const QString& text) {
-        unguarded([&] { settings_.WriteSetting(QStringLiteral("Folder"), text); });
+        unguarded([&] { settings_.WriteSetting(kFolderKey, text); });
     });
     for (QRadioButton* option : {form_.Option1, form_.Option2, form_.Option3})
         QObject::connect(option, &QRadioButton::clicked,
@@ -99,11 +99,7 @@ void MainWindow::wireSaveRun() {
     QObject::connect(form_.PushButton2, &QPushButton::clicked, [this] { saveRun_.PushButton2_Click(); });
 }
 
-void MainWindow::Unload() {
-    unguarded([&] { saveRun_.RestoreDefaultPrinter(); });
-    rendering_.LookAhead({});  // the process ends at once: no capture started ahead outlives it
-    saveRun_.DeleteTemporaryFile();
-}
+void MainWindow::Unload() { unguarded([&] { saveRun_.Abandon(); }); }
 
 void MainWindow::EndProcessOnClose() {
     form_.onUnload = [this] {

@@ -1,6 +1,6 @@
 #include "method_options.h"
 
-#include "common/settings_store.h"
+#include "common/saved_choices.h"
 
 #include <QRadioButton>
 
@@ -11,9 +11,7 @@ MethodOptions::MethodOptions(QRadioButton* option1, QRadioButton* option2,
     : options_{option1, option2, option3}, settings_(settings) {}
 
 void MethodOptions::StoreSelection() {
-    settings_.WriteSetting(QStringLiteral("Option1"), BooleanText(options_[0]->isChecked()));
-    settings_.WriteSetting(QStringLiteral("Option2"), BooleanText(options_[1]->isChecked()));
-    settings_.WriteSetting(QStringLiteral("Option3"), BooleanText(options_[2]->isChecked()));
+    SaveOptions(settings_, options_[0]->isChecked(), options_[1]->isChecked(), options_[2]->isChecked());
 }
 
 void MethodOptions::Restore(int n, bool selected) {

@@ -1,8 +1,8 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "output_folder.h"
 
 #include "common/error_trap.h"
 #include "common/product.h"
+#include "common/saved_choices.h"
 #include "common/settings_store.h"
 #include "platform/dialogs.h"
 
@@ -16,15 +16,14 @@ OutputFolder::OutputFolder(QLineEdit& folderBox, platform::Dialogs& dialogs,
 
 void OutputFolder::PushButton3_Click() {
     ErrorTrap trap(report_, HandlerLocation("PushButton3_Click"));
-    const QString lastFolderKey = QStringLiteral("LastFolderDot");
     QString start;
     QString chosen;
-    trap.step(100, [&] { start = settings_.ReadSetting(lastFolderKey, QString()); });
+    trap.step(100, [&] { start = settings_.ReadSetting(kLastFolderDotKey, QString()); });
     trap.step(100, [&] {
         chosen = dialogs_.folderName(QStringLiteral("Please select folder:"), start);
     });
     if (trap.test(102, [&] { return chosen.isEmpty(); })) return;
-    trap.step(104, [&] { settings_.WriteSetting(lastFolderKey, chosen); });
+    trap.step(104, [&] { settings_.WriteSetting(kLastFolderDotKey, chosen); });
     // The box's change writes "Folder".
     if (trap.test(104, [&] { return !chosen.endsWith(QLatin1Char('/')); }))
         trap.step(106, [&] { text1_.setText(chosen + QLatin1Char('/')); });

@@ -4,7 +4,7 @@
 #include "app/every_file_pattern.h"
 #include "app/main_window.h"
 #include "platform/qt_dialogs.h"
-#include "sitelist/line_splitter.h"
+#include "common/line_splitter.h"
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
 #include "support/watchdog.h"
