@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "common/app_title.h"
 #include "common/product.h"
-#include "common/saved_choices.h"
+#include "common/unguarded.h"
 #include "sitelist/site_list_view.h"
 
 #include <QLineEdit>
@@ -33,32 +33,9 @@ MainWindow::MainWindow(platform::Platform& platform)
       runFrontEnd_(form_, platform.dialogs),
       saveRun_({runFrontEnd_, progress_, printer_, rendering_, platform.printers, platform.events, report_}) {
     keepWindowResources();
-    wireOptions();
     wireSiteList();
     wireFolder();
     wireSaveRun();
-}
-
-namespace {
-// The folder box and the options carry no error trap: a setting that cannot be
-// written is said on stderr and the choice stays on screen.
-template <typename Action>
-void unguarded(Action&& action) {
-    try {
-        action();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "quendrel: %s\n", failure.what());
-    }
-}
-}  // namespace
-
-void MainWindow::wireOptions() {
-    QObject::connect(form_.Text1, &QLineEdit::textChanged, [this](const QString& text) {
-        unguarded([&] { settings_.WriteSetting(kFolderKey, text); });
-    });
-    for (QRadioButton* option : {form_.Option1, form_.Option2, form_.Option3})
-        QObject::connect(option, &QRadioButton::clicked,
-                         [this] { unguarded([&] { options_.StoreSelection(); }); });
 }
 
 void MainWindow::wireSiteList() {
@@ -99,7 +76,7 @@ void MainWindow::wireSaveRun() {
     QObject::connect(form_.PushButton2, &QPushButton::clicked, [this] { saveRun_.PushButton2_Click(); });
 }
 
-void MainWindow::Unload() { unguarded([&] { saveRun_.Abandon(); }); }
+void MainWindow::Unload() { Unguarded([&] { saveRun_.Abandon(); }); }
 
 void MainWindow::EndProcessOnClose() {
     form_.onUnload = [this] {

@@ -47,7 +47,6 @@ public:
     SaveRun& saveRun() { return saveRun_; }
 
 private:
-    void wireOptions();
     void wireSiteList();
     void wireFolder();
     void wireSaveRun();

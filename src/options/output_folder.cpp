@@ -4,6 +4,7 @@
 #include "common/product.h"
 #include "common/saved_choices.h"
 #include "common/settings_store.h"
+#include "common/unguarded.h"
 #include "platform/dialogs.h"
 
 #include <QLineEdit>
@@ -12,7 +13,12 @@ namespace quendrel {
 
 OutputFolder::OutputFolder(QLineEdit& folderBox, platform::Dialogs& dialogs,
                            SettingsStore& settings, ErrorReport& report)
-    : text1_(folderBox), dialogs_(dialogs), settings_(settings), report_(report) {}
+    : text1_(folderBox), dialogs_(dialogs), settings_(settings), report_(report) {
+    // Every change of the box's text, typed or set, is kept at once.
+    QObject::connect(&text1_, &QLineEdit::textChanged, [this](const QString& text) {
+        Unguarded([&] { settings_.WriteSetting(kFolderKey, text); });
+    });
+}
 
 void OutputFolder::PushButton3_Click() {
     ErrorTrap trap(report_, HandlerLocation("PushButton3_Click"));
