@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "common/app_title.h"
 #include "common/product.h"
+#include "common/unguarded.h"
 #include "sitelist/site_list_view.h"
 
 #include <QLineEdit>
@@ -27,38 +28,14 @@ MainWindow::MainWindow(platform::Platform& platform)
       siteList_(form_, platform, report_),
       folder_(*form_.Text1, platform.dialogs, settings_, report_),
       printer_(platform.printers, platform.printerControl, platform.dialogs, AppTitle()),
-      rendering_(platform, form_.Creator, progress_,
-                 [this] { return form_.ListView1->entries().count(); }),
+      rendering_(platform, [this](const QImage& picture) { runFrontEnd_.ShowPicture(picture); }, progress_,
+                 [this] { return runFrontEnd_.EntryCount(); }),
       runFrontEnd_(form_, platform.dialogs),
-      saveRun_({runFrontEnd_, form_.ListView1->entries(), progress_, printer_, rendering_, platform.printers,
-                platform.events, report_}) {
+      saveRun_({runFrontEnd_, progress_, printer_, rendering_, platform.printers, platform.events, report_}) {
     keepWindowResources();
-    wireOptions();
     wireSiteList();
     wireFolder();
     wireSaveRun();
-}
-
-namespace {
-// The folder box and the options carry no error trap: a setting that cannot be
-// written is said on stderr and the choice stays on screen.
-template <typename Action>
-void unguarded(Action&& action) {
-    try {
-        action();
-    } catch (const std::exception& failure) {
-        std::fprintf(stderr, "quendrel: %s\n", failure.what());
-    }
-}
-}  // namespace
-
-void MainWindow::wireOptions() {
-    QObject::connect(form_.Text1, &QLineEdit::textChanged, [this](const QString& text) {
-        unguarded([&] { settings_.WriteSetting(QStringLiteral("Folder"), text); });
-    });
-    for (QRadioButton* option : {form_.Option1, form_.Option2, form_.Option3})
-        QObject::connect(option, &QRadioButton::clicked,
-                         [this] { unguarded([&] { options_.StoreSelection(); }); });
 }
 
 void MainWindow::wireSiteList() {
@@ -99,11 +76,7 @@ void MainWindow::wireSaveRun() {
     QObject::connect(form_.PushButton2, &QPushButton::clicked, [this] { saveRun_.PushButton2_Click(); });
 }
 
-void MainWindow::Unload() {
-    unguarded([&] { saveRun_.RestoreDefaultPrinter(); });
-    rendering_.LookAhead({});  // the process ends at once: no capture started ahead outlives it
-    saveRun_.DeleteTemporaryFile();
-}
+void MainWindow::Unload() { Unguarded([&] { saveRun_.Abandon(); }); }
 
 void MainWindow::EndProcessOnClose() {
     form_.onUnload = [this] {

@@ -38,9 +38,8 @@ public:
 
     // The start-up sequence; the caller shows the window afterwards.
     void Load() { startUp_.Form_Load(); }
-    // What must happen before the process ends when the window closes: the
-    // default printer that a run in progress replaced is put back, and the
-    // temporary file of the entry in hand is removed.
+    // What must happen before the process ends when the window closes: a run
+    // in progress is abandoned (see SaveRun::Abandon).
     void Unload();
     // Closing the window then ends the process at once, also in the middle of
     // a run, after Unload; every setting is already on disk.
@@ -48,7 +47,6 @@ public:
     SaveRun& saveRun() { return saveRun_; }
 
 private:
-    void wireOptions();
     void wireSiteList();
     void wireFolder();
     void wireSaveRun();

@@ -10,6 +10,7 @@
 #include "pdfprinter/printer_names.h"
 #include "common/product.h"
 #include "saverun/printer_control.h"
+#include "common/saved_choices.h"
 #include "common/settings_store.h"
 #include "sitelist/site_list_view.h"
 #include "skin.h"
@@ -46,11 +47,11 @@ void StartUp::Form_Load() {
     trap.step(130, [&] { form_.ListView1->setColumnWidth(0, TwipsToPixels(7000)); });
     trap.step(132, [&] {
         const QString desktop = GetDesktopFolder();
-        form_.Text1->setText(settings_.ReadSetting(QStringLiteral("Folder"), desktop));
+        form_.Text1->setText(SavedFolder(settings_, desktop));
     });
-    trap.step(134, [&] { options_.Restore(1, TextToBoolean(settings_.ReadSetting(QStringLiteral("Option1"), QStringLiteral("1")))); });
-    trap.step(136, [&] { options_.Restore(2, TextToBoolean(settings_.ReadSetting(QStringLiteral("Option2"), QStringLiteral("0")))); });
-    trap.step(138, [&] { options_.Restore(3, TextToBoolean(settings_.ReadSetting(QStringLiteral("Option3"), QStringLiteral("0")))); });
+    trap.step(134, [&] { options_.Restore(1, SavedOption(settings_, 1)); });
+    trap.step(136, [&] { options_.Restore(2, SavedOption(settings_, 2)); });
+    trap.step(138, [&] { options_.Restore(3, SavedOption(settings_, 3)); });
     trap.step(140, [&] { ShowPrinterInstallHelp(); });
 }
 

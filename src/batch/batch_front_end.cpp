@@ -25,8 +25,10 @@ QByteArray EntryJsonLine(const EntryOutcome& outcome) {
            JsonString(outcome.reason) + ",\"seconds\":" + QByteArray::number(outcome.seconds, 'f', 3) + "}\n";
 }
 
-BatchFrontEnd::BatchFrontEnd(QString folder, int method, bool skipExisting, std::FILE* out, BatchProgress& progress)
-    : folder_(std::move(folder)), method_(method), skipExisting_(skipExisting), out_(out), progress_(progress) {}
+BatchFrontEnd::BatchFrontEnd(QStringList entries, QString folder, int method, bool skipExisting, std::FILE* out,
+                             BatchProgress& progress)
+    : entries_(std::move(entries)),
+      folder_(std::move(folder)), method_(method), skipExisting_(skipExisting), out_(out), progress_(progress) {}
 
 void BatchFrontEnd::Message(const QString& text) {
     QString line = text;

@@ -1,5 +1,5 @@
 #pragma once
-// The command line as a save run's front end: a fixed folder and method,
+// The command line as a save run's front end: a fixed list, folder and method,
 // messages and progress on standard error, one JSON line per entry on
 // standard output, and a stop asked for by a signal.
 #include "saverun/progress_display.h"
@@ -18,9 +18,12 @@ class BatchProgress;
 
 class BatchFrontEnd : public RunFrontEnd {
 public:
-    BatchFrontEnd(QString folder, int method, bool skipExisting, std::FILE* out, BatchProgress& progress);
+    BatchFrontEnd(QStringList entries, QString folder, int method, bool skipExisting, std::FILE* out,
+                  BatchProgress& progress);
 
     bool IsBusy() const override { return false; }
+    int EntryCount() const override { return static_cast<int>(entries_.size()); }
+    QString EntryTextAt(int row) const override { return entries_.value(row); }
     QString FolderText() const override { return folder_; }
     int SelectedMethod() const override { return method_; }
     void ShowHourglass() override {}
@@ -39,6 +42,7 @@ public:
     int failedCount() const { return failed_; }
 
 private:
+    QStringList entries_;
     QString folder_;
     int method_;
     bool skipExisting_;

@@ -1,5 +1,6 @@
 // quendrel-batch: the save run of Quendrel's window, without a window. See
 // BatchUsage() for the command line.
+#include "batch_folder.h"
 #include "batch_front_end.h"
 #include "batch_list.h"
 #include "batch_options.h"
@@ -7,24 +8,17 @@
 
 #include "common/error_report.h"
 #include "common/product.h"
+#include "common/saved_choices.h"
 #include "common/settings_store.h"
-#include "pdfprinter/printer_names.h"
 #include "engine/chromium_process.h"
-#include "platform/cups_print_system.h"
-#include "platform/file_printer_control_store.h"
-#include "platform/linux_desktop.h"
-#include "platform/platform.h"
-#include "platform/posix_process_launcher.h"
-#include "platform/qt_event_pump.h"
-#include "platform/qt_settings_backend.h"
+#include "pdfprinter/printer_names.h"
+#include "platform/failure.h"
+#include "platform/linux_platform.h"
 #include "saverun/engine_rendering.h"
 #include "saverun/printer_control.h"
 #include "saverun/save_run.h"
-#include "sitelist/site_list_model.h"
 
-#include <QApplication>
-#include <QFileInfo>
-#include <QLabel>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -45,60 +39,67 @@ void onStopSignal(int signalNumber) {
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &number, 1);
 }
 
+void say(const QString& line) {
+    std::fprintf(stderr, "quendrel-batch: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 int cannotStart(const QString& why) {
-    std::fprintf(stderr, "quendrel-batch: %s\n", why.toLocal8Bit().constData());
+    say(why);
     return kCannotStart;
-}
-
-// The method and folder the window saved last, as its start-up reads them.
-int SavedMethod(SettingsStore& settings) {
-    const QString defaults[] = {QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0")};
-    for (int method = 1; method <= 3; ++method)
-        if (TextToBoolean(settings.ReadSetting(QStringLiteral("Option%1").arg(method), defaults[method - 1])))
-            return method;
-    return 1;
-}
-
-QString SavedFolder(SettingsStore& settings, platform::Desktop& desktop) {
-    return settings.ReadSetting(QStringLiteral("Folder"), desktop.desktopFolder());
 }
 
 }  // namespace
 
 int RunBatch(int argc, char** argv) {
-    // Never a display: method 1's picture print draws off screen as well.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const ParsedBatchOptions parsed = ParseBatchOptions(app.arguments().mid(1));
+    // The command line is checked first, and the list read whole, before any
+    // setting is read or anything is started.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const ParsedBatchOptions parsed = ParseBatchOptions(arguments);
     if (!parsed.error.isEmpty()) return cannotStart(parsed.error + QStringLiteral(" (see --help)"));
     const BatchOptions& options = parsed.options;
     if (options.help) {
         std::fputs(BatchUsage().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (options.folder)
+        if (const QString refusal = FolderRefusal(*options.folder); !refusal.isEmpty()) return cannotStart(refusal);
+    const BatchList list = ReadBatchList(options.listFile);
+    if (!list.error.isEmpty()) return cannotStart(list.error);
+    const QStringList shard = ShardOf(list.entries, options.shard, options.shards);
 
-    platform::QtSettingsBackend settingsBackend;
-    SettingsStore settings(settingsBackend);
-    platform::LinuxDesktop desktop;
-    const int method = options.method.value_or(SavedMethod(settings));
-    const QString folder = options.folder.value_or(SavedFolder(settings, desktop));
-    if (!QFileInfo(folder).isDir()) return cannotStart(QStringLiteral("the folder \"%1\" does not exist").arg(folder));
-
-    std::optional<QStringList> entries = ReadBatchList(options.listFile);
-    if (!entries) return cannotStart(QStringLiteral("the list \"%1\" cannot be read").arg(options.listFile));
-    const QStringList shard = ShardOf(*entries, options.shard, options.shards);
+    // Never a display, and no widgets: method 1's picture print draws off
+    // screen. The toolkit is given none of the arguments, which are ours.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int toolkitArgc = 1;
+    QGuiApplication app(toolkitArgc, argv);
 
     BatchProgress progress(stderr, ::isatty(STDERR_FILENO) == 1);
     StderrDialogs dialogs([&](const QString& line) { progress.Say(line); });
-    platform::QtEventPump events;
-    platform::CupsPrintSystem printers;
+    platform::LinuxPlatform linux(dialogs);
     // Jobs go to the PDF printer by name: the user's default printer is never touched.
-    printers.setJobPrinter(QString::fromUtf8(marrowby::kPrinterName));
-    platform::FilePrinterControlStore printerControl;
-    platform::PosixProcessLauncher processes;
-    platform::Platform platform{dialogs, settingsBackend, desktop, events, printers, printerControl, processes};
+    linux.printers.setJobPrinter(QString::fromUtf8(marrowby::kPrinterName));
 
-    PrinterControl printer(printers, printerControl, dialogs, kProductName);
+    // Then the settings: the method and the folder the window saved last.
+    SettingsStore settings(linux.settings);
+    int method = options.method.value_or(0);
+    try {
+        if (!options.method) method = SavedMethod(settings);
+    } catch (const Failure& failure) {
+        return cannotStart(QStringLiteral("the window's saved method cannot be read (%1); give --method")
+                               .arg(failure.description()));
+    }
+    if (method == 0) method = 1;  // none saved as selected: the window's first
+    QString folder = options.folder.value_or(QString());
+    if (!options.folder) {
+        const DefaultFolder chosen = ChooseDefaultFolder(SavedFolder(settings, linux.desktop.desktopFolder()));
+        if (!chosen.note.isEmpty()) say(chosen.note);
+        if (const QString refusal = FolderRefusal(chosen.path); !refusal.isEmpty()) return cannotStart(refusal);
+        folder = chosen.path;
+    }
+
+    PrinterControl printer(linux.printers, linux.printerControl, dialogs, kProductName);
     if (!printer.isPdfPrinterPresent())
         return cannotStart(QStringLiteral("there is no printer \"%1\" (is the CUPS daemon running?)")
                                .arg(QString::fromUtf8(marrowby::kPrinterName)));
@@ -107,25 +108,26 @@ int RunBatch(int argc, char** argv) {
                                .arg(QString::fromUtf8(engine::kChromiumPackage)));
     if (shard.isEmpty()) return 0;  // nothing of the list is this machine's
 
-    SiteListModel list;
-    for (const QString& entry : shard) list.append(entry);
-    QLabel pictureHolder;  // method 1's picture, never shown
-    EngineRendering rendering(platform, &pictureHolder, progress, [&] { return list.count(); });
+    BatchFrontEnd front(shard, folder, method, options.skipExisting, stdout, progress);
+    // No picture holder: method 1's picture is printed, never shown.
+    EngineRendering rendering(linux.platform, {}, progress, [&] { return front.EntryCount(); });
     ErrorReport report(dialogs, kSupportAddress);
-    BatchFrontEnd front(folder, method, options.skipExisting, stdout, progress);
-    SaveRun run({front, list, progress, printer, rendering, printers, events, report});
+    SaveRun run({front, progress, printer, rendering, linux.printers, linux.events, report});
 
-    // SIGINT and SIGTERM abandon the entry in hand cleanly and end the
-    // program: what it prepared is released, its picture or page copy
-    // removed; a PDF is only ever written whole.
+    // SIGINT and SIGTERM abandon the run and end the program: what the entry
+    // in hand prepared is released, its picture or page copy removed; a PDF
+    // is only ever written whole.
     if (::pipe2(g_signalPipe, O_CLOEXEC) != 0) return cannotStart(QStringLiteral("cannot make a pipe"));
     QSocketNotifier stopNotifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&stopNotifier, &QSocketNotifier::activated, [&] {
         unsigned char signalNumber = 0;
         if (::read(g_signalPipe[0], &signalNumber, 1) != 1) return;
         front.Stop(signalNumber);
-        run.DeleteTemporaryFile();
-        rendering.LookAhead({});
+        try {
+            run.Abandon();
+        } catch (const std::exception& failure) {
+            progress.Say(QString::fromLocal8Bit(failure.what()));
+        }
         progress.EndLine();
         const int notDone = static_cast<int>(shard.size()) - front.endedCount();
         std::fprintf(stderr, "quendrel-batch: stopped by signal %d; %d entr%s not done:\n", signalNumber, notDone,

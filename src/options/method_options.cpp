@@ -1,6 +1,7 @@
 #include "method_options.h"
 
-#include "common/settings_store.h"
+#include "common/saved_choices.h"
+#include "common/unguarded.h"
 
 #include <QRadioButton>
 
@@ -8,12 +9,13 @@ namespace quendrel {
 
 MethodOptions::MethodOptions(QRadioButton* option1, QRadioButton* option2,
                              QRadioButton* option3, SettingsStore& settings)
-    : options_{option1, option2, option3}, settings_(settings) {}
+    : options_{option1, option2, option3}, settings_(settings) {
+    for (QRadioButton* option : options_)
+        QObject::connect(option, &QRadioButton::clicked, [this] { Unguarded([&] { StoreSelection(); }); });
+}
 
 void MethodOptions::StoreSelection() {
-    settings_.WriteSetting(QStringLiteral("Option1"), BooleanText(options_[0]->isChecked()));
-    settings_.WriteSetting(QStringLiteral("Option2"), BooleanText(options_[1]->isChecked()));
-    settings_.WriteSetting(QStringLiteral("Option3"), BooleanText(options_[2]->isChecked()));
+    SaveOptions(settings_, options_[0]->isChecked(), options_[1]->isChecked(), options_[2]->isChecked());
 }
 
 void MethodOptions::Restore(int n, bool selected) {

@@ -10,6 +10,7 @@ class SettingsStore;
 
 class MethodOptions {
 public:
+    // A click on any option stores the selection from now on.
     MethodOptions(QRadioButton* option1, QRadioButton* option2, QRadioButton* option3,
                   SettingsStore& settings);
 

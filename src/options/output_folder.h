@@ -14,6 +14,7 @@ class SettingsStore;
 
 class OutputFolder {
 public:
+    // Every change of the box's text is written to "Folder" from now on.
     OutputFolder(QLineEdit& folderBox, platform::Dialogs& dialogs, SettingsStore& settings,
                  ErrorReport& report);
 

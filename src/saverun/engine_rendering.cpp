@@ -7,14 +7,14 @@
 
 namespace quendrel {
 
-EngineRendering::EngineRendering(platform::Platform& platform, QLabel* pictureHolder, ProgressDisplay& progress,
+EngineRendering::EngineRendering(platform::Platform& platform, PictureHolder showPicture, ProgressDisplay& progress,
                                  std::function<int()> entryCount)
     : platform_(platform),
       progress_(progress),
       entryCount_(std::move(entryCount)),
       engine_(platform.events),
       browser_(engine_, platform.printers),
-      picture_(pictureHolder, platform.printers) {}
+      picture_(std::move(showPicture), platform.printers) {}
 
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
     capturePath_ = capturePath;

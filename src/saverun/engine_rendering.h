@@ -13,8 +13,6 @@
 #include <functional>
 #include <optional>
 
-class QLabel;
-
 namespace quendrel {
 
 namespace platform { struct Platform; }
@@ -22,9 +20,9 @@ class ProgressDisplay;
 
 class EngineRendering : public PageRendering {
 public:
-    // The picture is held by pictureHolder. entryCount gives the length of
-    // the list.
-    EngineRendering(platform::Platform& platform, QLabel* pictureHolder, ProgressDisplay& progress,
+    // Each picture loaded for printing is shown by showPicture (which may be
+    // empty). entryCount gives the length of the list.
+    EngineRendering(platform::Platform& platform, PictureHolder showPicture, ProgressDisplay& progress,
                     std::function<int()> entryCount);
 
     void CaptureSnapshot(const QString& address, const QString& capturePath) override;

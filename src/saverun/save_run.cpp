@@ -11,7 +11,6 @@
 #include "printer_control.h"
 #include "progress_display.h"
 #include "run_front_end.h"
-#include "sitelist/site_list_model.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -46,7 +45,7 @@ QString SaveRun::FolderText() const { return p_.front.FolderText(); }
 
 QStringList SaveRun::AllAddresses() const {
     QStringList addresses;
-    for (int row = 0; row < p_.entries.count(); ++row) addresses << p_.entries.textAt(row);
+    for (int row = 0; row < p_.front.EntryCount(); ++row) addresses << p_.front.EntryTextAt(row);
     return addresses;
 }
 
@@ -60,7 +59,7 @@ void SaveRun::PushButton2_Click() {
     };
     auto message = [&](const QString& text) { p_.front.Message(text); };
 
-    if (trap.test(100, [&] { return p_.entries.count() == 0; })) {
+    if (trap.test(100, [&] { return p_.front.EntryCount() == 0; })) {
         trap.step(334, [&] { message(QStringLiteral("No files added.")); });
         return;
     }
@@ -76,7 +75,7 @@ void SaveRun::PushButton2_Click() {
     if (switching) trap.step(108, [&] { previousDefault_ = p_.printer.ReadDefaultPrinter(); });
     if (!switching || trap.test(110, [&] { return defaultSwitched_ = p_.printer.MakeDefaultPrinter(kPdfPrinter); })) {
         int count = 0;
-        trap.step(114, [&] { count = p_.entries.count(); });
+        trap.step(114, [&] { count = p_.front.EntryCount(); });
         for (int position = 1; position <= count && p_.front.GoesOn(); ++position) ProcessEntry(trap, position, count);
         p_.rendering.LookAhead({});  // nothing prepared outlives the walk
         trap.step(316, [&] { PauseWithEvents(1); });
@@ -98,9 +97,9 @@ void SaveRun::LookAhead(int position, int count) {
     if (lookAhead_ <= 0) return;  // nothing is prepared: each entry is done in its own turn
     QList<AheadEntry> coming;
     const int method = SelectedMethod();
-    const int last = std::min(count, p_.entries.count());  // the list may be shorter, never longer
+    const int last = std::min(count, p_.front.EntryCount());  // the list may be shorter, never longer
     for (int next = position; next <= last && next <= position + lookAhead_; ++next) {
-        const QString address = p_.entries.textAt(next - 1);
+        const QString address = p_.front.EntryTextAt(next - 1);
         if (p_.front.SkipsEntry(PdfPathOf(address))) continue;  // nothing to prepare for an entry left out
         coming.push_back({address, method});
     }
@@ -112,9 +111,9 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     QElapsedTimer took;
     took.start();
     report_.BeginEntry();
-    trap.step(116, [&] { entry.address = p_.entries.textAt(position - 1); });
+    trap.step(116, [&] { entry.address = p_.front.EntryTextAt(position - 1); });
     report_.NameEntry(entry.address);
-    trap.step(118, [&] { p_.progress.setValue(100.0 * position / p_.entries.count()); });
+    trap.step(118, [&] { p_.progress.setValue(100.0 * position / p_.front.EntryCount()); });
     trap.step(120, [&] { p_.progress.setText(QStringLiteral("Processing: ") + DisplayNameOf(entry.address)); });
     trap.step(122, [&] { p_.events.processEvents(); });
     LookAhead(position, count);
@@ -259,6 +258,12 @@ void SaveRun::DeleteTemporaryFile() {
     if (temporaryFile_.isEmpty()) return;
     QFile::remove(temporaryFile_);
     temporaryFile_.clear();
+}
+
+void SaveRun::Abandon() {
+    DeleteTemporaryFile();
+    p_.rendering.LookAhead({});  // no capture or page started ahead outlives the process, nor the engine
+    RestoreDefaultPrinter();
 }
 
 void SaveRun::RestoreDefaultPrinter() {

@@ -20,12 +20,10 @@ class ErrorTrap;
 class RunFrontEnd;
 class PrinterControl;
 class ProgressDisplay;
-class SiteListModel;
 
 // What a run reaches.
 struct SaveRunParts {
-    RunFrontEnd& front;
-    SiteListModel& entries;
+    RunFrontEnd& front;  // also the list of entries
     ProgressDisplay& progress;
     PrinterControl& printer;
     PageRendering& rendering;
@@ -52,6 +50,12 @@ public:
     // hand has in the output folder, when the window closes during a run;
     // the run would have removed it after the entry's print. Never fails.
     void DeleteTemporaryFile();
+    // Abandons the run in progress, as its process is about to end (the
+    // window closes, the command line is stopped by a signal): the entry in
+    // hand's temporary file goes, then the work started ahead of it and the
+    // web engine, then the default printer the run replaced is put back.
+    // Throws Failure, after all of that, only when the printer cannot be.
+    void Abandon();
     // How many entries after the one in hand the rendering prepares while it
     // prints; 0 prepares none.
     void SetLookAheadEntries(int entries) { lookAhead_ = entries; }

@@ -14,12 +14,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QLabel>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPixmap>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cmath>
@@ -151,8 +149,8 @@ std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietR
     return slices;
 }
 
-PicturePrint::PicturePrint(QLabel* holder, platform::PrintSystem& printers)
-    : holder_(holder), printers_(printers) {}
+PicturePrint::PicturePrint(PictureHolder showPicture, platform::PrintSystem& printers)
+    : showPicture_(std::move(showPicture)), printers_(printers) {}
 
 PicturePrint::~PicturePrint() { dropDocument(); }
 
@@ -173,16 +171,13 @@ void PicturePrint::Load(const QString& picturePath, const QString& address) {
         picture_ = QImage();
         pictureName_.clear();
         address_.clear();
-        if (holder_) holder_->clear();
+        if (showPicture_) showPicture_(picture_);
         throw Failure(QStringLiteral("The picture %1 could not be loaded: %2").arg(picturePath, reader.errorString()));
     }
     picture_ = std::move(picture);
     pictureName_ = QFileInfo(picturePath).fileName();
     address_ = address;
-    if (holder_) {
-        holder_->setPixmap(QPixmap::fromImage(picture_));
-        holder_->resize(picture_.size());
-    }
+    if (showPicture_) showPicture_(picture_);
 }
 
 void PicturePrint::SetDeviceUnits() { scaleMode_ = ScaleMode::DevicePixels; }

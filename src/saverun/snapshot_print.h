@@ -4,7 +4,6 @@
 // many sheets as the page is long.
 #include <QByteArray>
 #include <QImage>
-#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -12,7 +11,6 @@
 #include <vector>
 
 class QBuffer;
-class QLabel;
 class QPainter;
 class QPdfWriter;
 
@@ -81,21 +79,25 @@ using QuietRow = std::function<bool(int row)>;
 // would have been cut in two begins the next sheet.
 std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietRow& quiet = {});
 
-// The print object with its picture holder. One lives as long as the main
-// window: the picture stays held from one entry to the next. Each step is a
-// call of its own, so a failing step can be reported by itself.
+// Given each picture as it is loaded, or an empty one when a load failed: the
+// front end's picture holder. Empty: nothing is shown.
+using PictureHolder = std::function<void(const QImage& picture)>;
+
+// The print object with its picture. One lives as long as the main window:
+// the picture stays held from one entry to the next. Each step is a call of
+// its own, so a failing step can be reported by itself.
 class PicturePrint {
 public:
     enum class ScaleMode { Twips = 1, DevicePixels = 3 };
 
-    // The holder shows the loaded picture when given; it may be null.
-    PicturePrint(QLabel* holder, platform::PrintSystem& printers);
+    // showPicture is told of every picture loaded; it may be empty.
+    PicturePrint(PictureHolder showPicture, platform::PrintSystem& printers);
     ~PicturePrint();
     PicturePrint(const PicturePrint&) = delete;
     PicturePrint& operator=(const PicturePrint&) = delete;
 
-    // Loads the picture file into the holder, which takes its size; the
-    // address is the page it shows, for the document's properties. A file
+    // Loads the picture file and shows it in the holder, which takes its size;
+    // the address is the page it shows, for the document's properties. A file
     // that is not a readable picture empties the holder and throws Failure,
     // so an earlier entry's picture is never printed under a later name.
     // A document that was begun and not ended is dropped.
@@ -122,7 +124,7 @@ private:
     void dropDocument();
     QString documentTitle() const;
 
-    QPointer<QLabel> holder_;
+    PictureHolder showPicture_;
     platform::PrintSystem& printers_;
     QImage picture_;
     QString pictureName_;

@@ -1,4 +1,3 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "list_drag_reorder.h"
 
 #include "common/pointer_image.h"

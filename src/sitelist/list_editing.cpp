@@ -1,4 +1,3 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "list_editing.h"
 
 #include "common/app_title.h"

@@ -1,11 +1,10 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "list_file_import.h"
 
 #include "common/app_title.h"
 #include "common/error_trap.h"
 #include "common/file_exists.h"
 #include "common/product.h"
-#include "list_text_reader.h"
+#include "common/list_text_reader.h"
 #include "platform/dialogs.h"
 #include "platform/event_pump.h"
 #include "platform/failure.h"

@@ -10,7 +10,7 @@ namespace platform { class Dialogs; class EventPump; }
 class ErrorReport;
 class SiteList;
 
-// Appends the lines of the file to the list (see line_splitter.h for what a
+// Appends the lines of the file to the list (see common/line_splitter.h for what a
 // line is). The file is read in the user's locale encoding, without any
 // byte-order mark handling, and window events are handled before every line
 // and every LF-separated part. A missing file is answered with the message

@@ -1,4 +1,3 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "pointer_feedback.h"
 
 #include "site_list_window.h"

@@ -1,4 +1,3 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "sample_entries.h"
 
 #include "common/error_trap.h"

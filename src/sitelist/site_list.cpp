@@ -1,4 +1,3 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "site_list.h"
 
 #include "platform/failure.h"

@@ -5,7 +5,9 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace quendrel {
@@ -36,6 +38,12 @@ TEST(BatchOptions, ReadsWhatScriptsWriteAndRefusesTheRest) {
         {{"--shard", "-1/3"}, "K/N", 0, {}, false, 0, 1, in},
         {{"--shard", "1"}, "K/N", 0, {}, false, 0, 1, in},
         {{"--verbose"}, "unknown option --verbose", 0, {}, false, 0, 1, in},
+        // An option is named whole: neither a longer word nor a prefix is taken for it.
+        {{"--methodology", "2"}, "unknown option --methodology", 0, {}, false, 0, 1, in},
+        {{"--meth=2"}, "unknown option --meth", 0, {}, false, 0, 1, in},
+        {{"--folders", "/out"}, "unknown option --folders", 0, {}, false, 0, 1, in},
+        {{"-m", "2"}, "unknown option -m", 0, {}, false, 0, 1, in},
+        {{"--skip-existing=no"}, "--skip-existing takes no value", 0, {}, false, 0, 1, in},
         {{"a.txt", "b.txt"}, "only one list file", 0, {}, false, 0, 1, in},
     };
     for (const Case& c : cases) {
@@ -52,6 +60,34 @@ TEST(BatchOptions, ReadsWhatScriptsWriteAndRefusesTheRest) {
         EXPECT_EQ(parsed.options.shard, c.shard) << line;
         EXPECT_EQ(parsed.options.shards, c.shards) << line;
         EXPECT_EQ(parsed.options.listFile, c.list) << line;
+    }
+}
+
+TEST(BatchOptions, AListIsAFileOrAPipeWithinItsBounds) {
+    QTemporaryDir dir;
+    const auto file = [&](const char* name, const QByteArray& text) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+        return f.fileName();
+    };
+    const QByteArray longest(kListLineBytes, 'a');
+    struct Case {
+        QString list;
+        const char* error;  // a part of the error; "" when the list is read
+        qsizetype entries;
+    } cases[] = {
+        {file("ok.txt", "http://a/\n\nhttp://b/\r\n" + longest), "", 3},
+        {file("long.txt", "http://a/\n" + longest + "a\nhttp://b/\n"), "a line is longer than 64 KiB", 0},
+        {file("many.txt", QByteArray("x\n").repeated(kListEntries + 1)), "more than 1000000 entries", 0},
+        {QStringLiteral("/dev/zero"), "it is not a file or a pipe", 0},
+        {dir.path(), "it is not a file or a pipe", 0},
+        {dir.filePath(QStringLiteral("missing.txt")), "cannot be read", 0},
+    };
+    for (const Case& c : cases) {
+        const BatchList list = ReadBatchList(c.list);
+        EXPECT_TRUE(list.error.contains(QString::fromUtf8(c.error))) << c.list.toStdString() << ": " << list.error.toStdString();
+        EXPECT_EQ(list.error.isEmpty(), !*c.error) << c.list.toStdString();
+        EXPECT_EQ(list.entries.size(), c.entries) << c.list.toStdString();
     }
 }
 

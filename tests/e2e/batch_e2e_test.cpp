@@ -68,7 +68,10 @@ QStringList leftovers(const QString& folder) {
 // standard output and error gathered as they come.
 class BatchRun {
 public:
-    explicit BatchRun(const QStringList& arguments) {
+    // feeder, when given, writes the list into the program's standard input
+    // through a pipe; the caller starts it.
+    explicit BatchRun(const QStringList& arguments, QProcess* feeder = nullptr) {
+        if (feeder) feeder->setStandardOutputProcess(&process_);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(QString::fromLatin1(name));
@@ -389,6 +392,33 @@ TEST_F(BatchEndToEnd, ThreeShardsOfOneListWriteEveryPdfOnce) {
     expectEachPdfHoldsItsPage(QStringLiteral("shard"), kPages);
 }
 
+// A script hands its list over a pipe, as `yes ADDRESS | head -n 3 |` does.
+TEST_F(BatchEndToEnd, AListPipedIntoStandardInputIsRead) {
+    const QStringList address = servePages(QStringLiteral("piped"), 1, 0);
+    QProcess yes;
+    QProcess head;
+    yes.setStandardOutputProcess(&head);
+    BatchRun run({QStringLiteral("--method"), QStringLiteral("2"), QStringLiteral("--folder"), out.path(),
+                  QStringLiteral("-")},
+                 &head);
+    yes.start(QStringLiteral("yes"), address);
+    head.start(QStringLiteral("head"), {QStringLiteral("-n"), QStringLiteral("3")});
+    EXPECT_EQ(run.finish(), 0) << run.errors().toStdString();
+    yes.kill();  // head has gone after three lines; yes ends on its broken pipe, or here
+    yes.waitForFinished(5'000);
+    const std::vector<QJsonObject> lines = run.entries();
+    ASSERT_EQ(lines.size(), 3u) << run.errors().toStdString();
+    QSet<QString> pdfs;
+    for (const QJsonObject& line : lines) {
+        EXPECT_EQ(line[QStringLiteral("address")].toString(), address[0]);
+        EXPECT_EQ(line[QStringLiteral("status")].toString(), QStringLiteral("written"));
+        const QString file = line[QStringLiteral("pdf")].toString();
+        pdfs.insert(file);
+        EXPECT_TRUE(testing::PdfText(file).contains(words(QStringLiteral("piped"), 0))) << file.toStdString();
+    }
+    EXPECT_EQ(pdfs.size(), 3) << "each entry its own PDF";
+}
+
 // A signal abandons the entry in hand cleanly: its status, no picture, page
 // copy or unfinished PDF left, the entries not done listed; with SIGINT the
 // same list run again with --skip-existing finishes the rest and leaves the
@@ -500,6 +530,15 @@ TEST_F(BatchEndToEnd, WhatKeepsARunFromStartingIsOneLineAndStatusTwo) {
         {{QStringLiteral("--method"), QStringLiteral("2"), QStringLiteral("--folder"), out.path(),
           out.filePath(QStringLiteral("no-such-list.txt"))},
          QStringLiteral("cannot be read")},
+        // Refused before a byte of it is read, not read until memory runs out.
+        {{QStringLiteral("--method"), QStringLiteral("2"), QStringLiteral("--folder"), out.path(),
+          QStringLiteral("/dev/zero")},
+         QStringLiteral("the list \"/dev/zero\" cannot be read: it is not a file or a pipe")},
+        // The test account may not write there: no entry is tried.
+        {{QStringLiteral("--method"), QStringLiteral("2"), QStringLiteral("--folder"), QStringLiteral("/root"), listFile},
+         QStringLiteral("the folder \"/root\" cannot be written into")},
+        {{QStringLiteral("--methodology"), QStringLiteral("2"), QStringLiteral("--folder"), out.path(), listFile},
+         QStringLiteral("unknown option --methodology (see --help)")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());

@@ -1,6 +1,10 @@
 // The output folder box with its chooser, and the save method options: what
 // they show and what they keep in the settings.
-#include "app/main_window.h"
+#include "common/error_report.h"
+#include "common/product.h"
+#include "common/settings_store.h"
+#include "options/method_options.h"
+#include "options/output_folder.h"
 #include "platform/qt_dialogs.h"
 #include "support/fake_platform.h"
 
@@ -8,12 +12,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 
 namespace quendrel {
 namespace {
@@ -25,12 +29,14 @@ using Writes = std::vector<std::pair<QString, QString>>;
 class OutputFolderTest : public ::testing::Test {
 protected:
     FakePlatform fake;
-    MainWindow window{fake.platform};
-    QLineEdit& text1 = *window.form().Text1;
+    SettingsStore settings{fake.settings};
+    ErrorReport report{fake.dialogs, kSupportAddress};
+    QLineEdit text1;
+    OutputFolder folder{text1, fake.dialogs, settings, report};
 
     void choose(const QString& answer) {
         fake.dialogs.answers.push_back(answer);
-        QTest::mouseClick(window.form().PushButton3, Qt::LeftButton);
+        folder.PushButton3_Click();
     }
 };
 
@@ -92,36 +98,13 @@ TEST_F(OutputFolderTest, ASettingThatCannotBeWrittenIsReportedAndTheBoxStillChan
     EXPECT_EQ(text1.text(), QStringLiteral("/home/user/Output/"));
 }
 
-class MethodOptionsTest : public ::testing::Test {
-protected:
+TEST(MethodOptions, EachClickWritesAllThreeInOrder) {
     FakePlatform fake;
-
-    std::vector<bool> checked(MainWindow& window) {
-        Form1& form = window.form();
-        return {form.Option1->isChecked(), form.Option2->isChecked(), form.Option3->isChecked()};
-    }
-};
-
-TEST_F(MethodOptionsTest, TheChosenMethodIsKeptForTheNextStart) {
-    {
-        MainWindow window(fake.platform);
-        window.Load();
-        window.form().show();
-        fake.settings.writes.clear();
-        QTest::mouseClick(window.form().Option3, Qt::LeftButton);
-        EXPECT_EQ(fake.settings.writes,
-                  (Writes{{"Option1", "False"}, {"Option2", "False"}, {"Option3", "True"}}));
-        EXPECT_EQ(window.methodOptions().Selected(), 3);
-    }
-    MainWindow restarted(fake.platform);
-    restarted.Load();
-    EXPECT_EQ(checked(restarted), (std::vector<bool>{false, false, true}));
-}
-
-TEST_F(MethodOptionsTest, EachClickWritesAllThreeInOrder) {
-    MainWindow window(fake.platform);
-    window.form().show();
-    QRadioButton* options[] = {window.form().Option1, window.form().Option2, window.form().Option3};
+    SettingsStore settings{fake.settings};
+    QWidget frame;  // the options are exclusive within their frame
+    QRadioButton* options[] = {new QRadioButton(&frame), new QRadioButton(&frame), new QRadioButton(&frame)};
+    MethodOptions methods(options[0], options[1], options[2], settings);
+    frame.show();
     for (int chosen = 0; chosen < 3; ++chosen) {
         SCOPED_TRACE(chosen + 1);
         fake.settings.writes.clear();
@@ -131,12 +114,6 @@ TEST_F(MethodOptionsTest, EachClickWritesAllThreeInOrder) {
             expected.emplace_back(QStringLiteral("Option%1").arg(i + 1), i == chosen ? "True" : "False");
         EXPECT_EQ(fake.settings.writes, expected);
     }
-}
-
-TEST_F(MethodOptionsTest, AFirstStartSelectsMethodOne) {
-    MainWindow window(fake.platform);
-    window.Load();
-    EXPECT_EQ(checked(window), (std::vector<bool>{true, false, false}));
 }
 
 // The real chooser: Qt's own folder dialog, folders only, opening at the start

@@ -1,19 +1,15 @@
 #include "common/app_title.h"
 #include "common/error_report.h"
-#include "app/form1.h"
-#include "app/window_run_front_end.h"
 #include "saverun/page_rendering.h"
 #include "saverun/printer_control.h"
 #include "saverun/progress_display.h"
+#include "saverun/run_front_end.h"
 #include "saverun/save_run.h"
-#include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
 #include "support/qstring_printer.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -107,22 +103,43 @@ private:
     FakePlatform& fake_;
 };
 
+// The window's part in a run as plain values: its list, folder box, options,
+// pointer and message boxes.
+class ScriptedFrontEnd : public RunFrontEnd {
+public:
+    explicit ScriptedFrontEnd(FakePlatform& fake) : fake_(fake) {}
+    bool IsBusy() const override { return hourglass; }
+    int EntryCount() const override { return static_cast<int>(entries.size()); }
+    QString EntryTextAt(int row) const override { return entries.value(row); }
+    QString FolderText() const override { return folder; }
+    int SelectedMethod() const override { return method; }
+    void ShowHourglass() override { hourglass = true; }
+    void ShowDefaultPointer() override { hourglass = false; }
+    void Message(const QString& text) override { fake_.dialogs.message(text, AppTitle()); }
+
+    QStringList entries;
+    QString folder;
+    int method = 1;  // as the window's layout selects it
+    bool hourglass = false;
+
+private:
+    FakePlatform& fake_;
+};
+
 class SaveRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(out.isValid());
         folder = out.path() + QLatin1Char('/');
-        form.Text1->setText(folder);
-        form.ListView1->entries().setHeader(QStringLiteral(" Web Site(s)"));
+        front.folder = folder;
         fake.printers.devices = {QStringLiteral("Office Laser"), QStringLiteral("Marrowby PDF Writer")};
         fake.printers.ownDefault = QStringLiteral("Office Laser");
     }
     void add(std::initializer_list<const char*> addresses) {
-        for (const char* address : addresses) form.ListView1->entries().append(QString::fromUtf8(address));
+        for (const char* address : addresses) front.entries.append(QString::fromUtf8(address));
     }
     void method(int n) {
-        QRadioButton* options[] = {form.Option1, form.Option2, form.Option3};
-        options[n - 1]->setChecked(true);
+        front.method = n;
     }
     void run() { saveRun.PushButton2_Click(); }
     std::vector<ShownBox> errors() const { return fake.dialogs.boxesOf(ShownBox::Warning); }
@@ -136,21 +153,19 @@ protected:
     QTemporaryDir out;
     QString folder;
     FakePlatform fake;
-    Form1 form;
     testing::RecordingProgress progress;
     ScriptedRendering rendering{fake};
     ErrorReport report{fake.dialogs, QStringLiteral("support@example.org")};
     PrinterControl printer{fake.printers, fake.printerControl, fake.dialogs, AppTitle()};
-    WindowRunFrontEnd front{form, fake.dialogs};
-    SaveRun saveRun{{front, form.ListView1->entries(), progress, printer, rendering, fake.printers,
-                     fake.events, report}};
+    ScriptedFrontEnd front{fake};
+    SaveRun saveRun{{front, progress, printer, rendering, fake.printers, fake.events, report}};
 };
 
 TEST_F(SaveRunTest, EmptyListIsRefusedWithoutTouchingThePrinter) {
     run();
     EXPECT_EQ(messages(), QStringList({QStringLiteral("No files added.")}));
     EXPECT_TRUE(fake.printers.defaultsSet.empty());
-    EXPECT_FALSE(form.IsBusy());
+    EXPECT_FALSE(front.IsBusy());
 }
 
 TEST_F(SaveRunTest, MissingFolderIsRefused) {
@@ -159,7 +174,7 @@ TEST_F(SaveRunTest, MissingFolderIsRefused) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     for (const QString& text : {QString(), out.path() + "/missing/", file.fileName()}) {
         fake.dialogs.shown.clear();
-        form.Text1->setText(text);
+        front.folder = text;
         run();
         EXPECT_EQ(messages(), QStringList({QStringLiteral("Folder does not exist. Please select another folder.")}));
     }
@@ -173,7 +188,7 @@ TEST_F(SaveRunTest, MissingPrinterEndsTheRunWithItsMessage) {
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages()[0].startsWith(QStringLiteral("Can not continue.\r\n")));
     EXPECT_TRUE(fake.printers.defaultsSet.empty());
-    EXPECT_FALSE(form.IsBusy());
+    EXPECT_FALSE(front.IsBusy());
 }
 
 TEST_F(SaveRunTest, MethodTwoPrintsEveryEntryWithProgressAndRestoresThePrinter) {
@@ -195,14 +210,14 @@ TEST_F(SaveRunTest, MethodTwoPrintsEveryEntryWithProgressAndRestoresThePrinter) 
     EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
     EXPECT_EQ(fake.printerControl.values[QStringLiteral("OutputFile")], folder + "C  lists c.html.pdf");
     EXPECT_EQ(fake.printerControl.values[QStringLiteral("BypassSaveAs")], QStringLiteral("1"));
-    EXPECT_FALSE(form.IsBusy());
+    EXPECT_FALSE(front.IsBusy());
     EXPECT_TRUE(errors().empty());
 }
 
 TEST_F(SaveRunTest, EveryMethodNamesThePdfAlike) {
     for (int m = 1; m <= 3; ++m) {
         SCOPED_TRACE(m);
-        form.ListView1->entries().clear();
+        front.entries.clear();
         QDir(out.path()).removeRecursively();
         QDir().mkpath(out.path());
         add({"http://site.example/a?b=1"});
@@ -216,8 +231,7 @@ TEST_F(SaveRunTest, EveryMethodNamesThePdfAlike) {
 
 TEST_F(SaveRunTest, NoMethodSelectedSkipsEveryEntryAndSaysSo) {
     add({"http://a.example/", "http://b.example/"});
-    form.Option1->setAutoExclusive(false);
-    form.Option1->setChecked(false);
+    front.method = 0;
     run();
     EXPECT_TRUE(fake.printers.jobs.empty());
     ASSERT_EQ(messages().size(), 1);
@@ -227,9 +241,8 @@ TEST_F(SaveRunTest, NoMethodSelectedSkipsEveryEntryAndSaysSo) {
 }
 
 TEST_F(SaveRunTest, ListsBeyond32767EntriesAreWalkedToTheEnd) {
-    for (int i = 0; i < 33000; ++i) form.ListView1->entries().append(QStringLiteral("http://e%1.example/").arg(i));
-    form.Option1->setAutoExclusive(false);
-    form.Option1->setChecked(false);
+    for (int i = 0; i < 33000; ++i) front.entries.append(QStringLiteral("http://e%1.example/").arg(i));
+    front.method = 0;
     run();
     ASSERT_EQ(progress.values.size(), 33001u);
     EXPECT_DOUBLE_EQ(progress.values[32999], 100.0);
@@ -255,7 +268,7 @@ TEST_F(SaveRunTest, FailingStepsAreReportedWithTheirNumbersAndTheRunGoesOn) {
     for (const Case& c : {Case{1, 188}, Case{1, 202}, Case{3, 270}}) {
         SCOPED_TRACE(c.step);
         fake.dialogs.shown.clear();
-        form.ListView1->entries().clear();
+        front.entries.clear();
         add({"http://a.example/", "http://b.example/"});
         method(c.method);
         rendering.failingSteps.clear();
@@ -271,7 +284,7 @@ TEST_F(SaveRunTest, FailingStepsAreReportedWithTheirNumbersAndTheRunGoesOn) {
                                              : QStringLiteral("http://a.example/: error at line %1: Step %1 broke").arg(c.step);
         EXPECT_TRUE(messages()[0].contains(reason)) << messages()[0].toStdString();
         EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
-        EXPECT_FALSE(form.IsBusy());
+        EXPECT_FALSE(front.IsBusy());
     }
 }
 
@@ -297,7 +310,7 @@ TEST_F(SaveRunTest, DefaultPrinterThatCannotComeBackIsReportedAt318) {
         QStringLiteral("The default printer could not be set back to \"Office Laser\".\r\n"
                        "in Tollinex2021/08/31.Form1.PushButton2_Click at line 318")));
     EXPECT_EQ(messages(), QStringList({QStringLiteral("Done.")}));
-    EXPECT_FALSE(form.IsBusy());
+    EXPECT_FALSE(front.IsBusy());
 }
 
 TEST_F(SaveRunTest, EveryKindOfDefaultIsPutBackExactlyAndNoneIsNoFailure) {
@@ -431,7 +444,7 @@ TEST_F(SaveRunTest, PrinterThatCannotBeMadeDefaultProcessesNothing) {
     EXPECT_EQ(fake.printers.defaultDevice(), QStringLiteral("Office Laser"));
     EXPECT_TRUE(messages()[0].endsWith(
         QStringLiteral("http://a.example/: the PDF printer could not be made the default printer")));
-    EXPECT_FALSE(form.IsBusy());
+    EXPECT_FALSE(front.IsBusy());
 }
 
 TEST_F(SaveRunTest, SecondPressWhileBusyIsRefused) {
@@ -488,7 +501,7 @@ TEST_F(SaveRunTest, NamesAlreadyWrittenInTheRunAreNumbered) {
         SCOPED_TRACE(c.name);
         QDir(out.path()).removeRecursively();
         QDir().mkpath(out.path());
-        form.ListView1->entries().clear();
+        front.entries.clear();
         fake.dialogs.shown.clear();
         rendering.temporaries.clear();
         rendering.unloadable = c.unloadable;
@@ -537,7 +550,7 @@ TEST_F(SaveRunTest, ClosingDuringARunRemovesTheEntrysTemporaryFile) {
         QDir(out.path()).removeRecursively();
         QDir().mkpath(out.path());
         if (*c.usersFile) QFile(folder + c.usersFile).open(QIODevice::WriteOnly);
-        form.ListView1->entries().clear();
+        front.entries.clear();
         add({"http://a.example/"});
         method(c.method);
         const size_t jobsBefore = fake.printers.jobs.size();
@@ -565,10 +578,10 @@ TEST_F(SaveRunTest, RemovalAndClearingAreTheListsBusinessWhileBusy) {
     add({"http://a.example/"});
     method(2);
     bool busyDuringRun = false;
-    rendering.onPage = [&](const QString&) { busyDuringRun = form.IsBusy(); };
+    rendering.onPage = [&](const QString&) { busyDuringRun = front.IsBusy(); };
     run();
     EXPECT_TRUE(busyDuringRun);
-    EXPECT_FALSE(form.IsBusy());
+    EXPECT_FALSE(front.IsBusy());
 }
 
 // The rendering is told, once per entry, the entry in hand and up to K after
@@ -586,7 +599,7 @@ TEST_F(SaveRunTest, LookAheadNamesTheComingEntriesAndJobsStayInListOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entries);
-        form.ListView1->entries().clear();
+        front.entries.clear();
         rendering.aheads.clear();
         rendering.pointedAt.clear();
         progress.texts.clear();
@@ -620,7 +633,7 @@ TEST_F(SaveRunTest, LookAheadFollowsChangesMadeDuringTheRun) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        form.ListView1->entries().clear();
+        front.entries.clear();
         rendering.aheads.clear();
         rendering.calls.clear();
         add({"http://a.example/", "http://b.example/", "http://c.example/"});

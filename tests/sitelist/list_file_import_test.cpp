@@ -1,25 +1,19 @@
-// Importing a list file: the line rules, the dialog, and what happens to odd
-// or unreadable files.
+// Importing a list file: the line rules, the dialog's answers, and what
+// happens to odd or unreadable files.
 #include "common/app_title.h"
-#include "app/every_file_pattern.h"
-#include "app/main_window.h"
-#include "platform/qt_dialogs.h"
-#include "sitelist/line_splitter.h"
-#include "sitelist/site_list_view.h"
+#include "common/error_report.h"
+#include "common/line_splitter.h"
+#include "common/product.h"
+#include "sitelist/list_file_import.h"
+#include "sitelist/site_list.h"
+#include "sitelist/site_list_model.h"
 #include "support/fake_platform.h"
 #include "support/watchdog.h"
 
-#include <QAbstractProxyModel>
-#include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileSystemModel>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,7 +34,10 @@ int openFileCount() { return static_cast<int>(QDir(QStringLiteral("/proc/self/fd
 class ListFileImportTest : public ::testing::Test {
 protected:
     FakePlatform fake;
-    MainWindow window{fake.platform};
+    SiteListModel model;
+    SiteList list{model};
+    ErrorReport report{fake.dialogs, kSupportAddress};
+    ListFileImport import{list, fake.dialogs, fake.events, report};
     QTemporaryDir dir;
 
     QString writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("list.txt")) {
@@ -53,12 +50,12 @@ protected:
 
     void importAnswering(const QString& answer) {
         fake.dialogs.answers.push_back(answer);
-        window.siteListHandlers().import.PushButton6_Click();
+        import.PushButton6_Click();
     }
 
     QStringList entries() {
         QStringList texts;
-        for (int i = 1; i <= window.siteList().Count(); ++i) texts.append(window.siteList().TextAt(i));
+        for (int i = 1; i <= list.Count(); ++i) texts.append(list.TextAt(i));
         return texts;
     }
 
@@ -103,7 +100,7 @@ const LineCase kLineCases[] = {
 TEST_F(ListFileImportTest, EveryLineRuleGivesItsEntries) {
     for (const LineCase& lineCase : kLineCases) {
         SCOPED_TRACE(lineCase.name);
-        window.siteList().Clear();
+        list.Clear();
         fake.events.processed = 0;
         importAnswering(writeFile(lineCase.bytes));
         EXPECT_EQ(entries(), lineCase.entries);
@@ -146,9 +143,9 @@ TEST_F(ListFileImportTest, CrLfAcrossTheReadBlockIsOneLineEnd) {
     QByteArray bytes(block - 1, 'x');
     bytes += "\r\nnext\r\n";
     importAnswering(writeFile(bytes));
-    ASSERT_EQ(window.siteList().Count(), 2);
-    EXPECT_EQ(window.siteList().TextAt(1).size(), block - 1);
-    EXPECT_EQ(window.siteList().TextAt(2), QStringLiteral("next"));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.TextAt(1).size(), block - 1);
+    EXPECT_EQ(list.TextAt(2), QStringLiteral("next"));
 }
 
 TEST_F(ListFileImportTest, CharactersAcrossTheReadBlockStayWhole) {
@@ -156,31 +153,31 @@ TEST_F(ListFileImportTest, CharactersAcrossTheReadBlockStayWhole) {
     // of the first 1 MiB block; neither they nor their neighbours get lost.
     const qsizetype block = 1 << 20;
     for (const QByteArray& tail : {QByteArray("\xc3\xbc" "b"), QByteArray("\xc3" "b"), QByteArray("\xff" "b")}) {
-        window.siteList().Clear();
+        list.Clear();
         QByteArray bytes = QByteArray(block - 1, 'x') + tail + "\r\nnext";
         importAnswering(writeFile(bytes));
-        ASSERT_EQ(window.siteList().Count(), 2);
+        ASSERT_EQ(list.Count(), 2);
         const QString expected = QString(block - 1, u'x') + QString::fromUtf8(tail);
-        EXPECT_EQ(window.siteList().TextAt(1), expected);
-        EXPECT_EQ(window.siteList().TextAt(2), QStringLiteral("next"));
+        EXPECT_EQ(list.TextAt(1), expected);
+        EXPECT_EQ(list.TextAt(2), QStringLiteral("next"));
     }
 }
 
 TEST_F(ListFileImportTest, AOneMegabyteLineIsOneEntry) {
     const QByteArray line((1 << 20) + 7, 'y');
     importAnswering(writeFile(line));
-    ASSERT_EQ(window.siteList().Count(), 1);
-    EXPECT_EQ(window.siteList().TextAt(1), QString::fromLatin1(line));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.TextAt(1), QString::fromLatin1(line));
 }
 
 TEST_F(ListFileImportTest, EntriesGoAfterTheListAndImportingTwiceDoublesThem) {
-    window.siteList().Append(QStringLiteral("first"));
+    list.Append(QStringLiteral("first"));
     const QString path = writeFile("a\r\nb\r\n");
     importAnswering(path);
     importAnswering(path);
     EXPECT_EQ(entries(), (QStringList{"first", "a", "b", "a", "b"}));
     // The view knows every entry once the import is over.
-    EXPECT_EQ(window.form().ListView1->model()->rowCount(), 5);
+    EXPECT_EQ(model.rowCount(), 5);
 }
 
 TEST_F(ListFileImportTest, TheDialogIsAskedForOneTextFile) {
@@ -191,11 +188,11 @@ TEST_F(ListFileImportTest, TheDialogIsAskedForOneTextFile) {
               QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
     EXPECT_EQ(fake.dialogs.filtersAsked,
               (QStringList{"Text Files (*.txt)", "All Files (*.*)"}));
-    EXPECT_EQ(window.siteList().Count(), 0);  // cancel: nothing, no message
+    EXPECT_EQ(list.Count(), 0);  // cancel: nothing, no message
 }
 
 TEST_F(ListFileImportTest, AMissingFileIsAnsweredWithFileNotFound) {
-    window.siteList().Append(QStringLiteral("kept"));
+    list.Append(QStringLiteral("kept"));
     importAnswering(dir.filePath(QStringLiteral("typed-but-missing.txt")));
     const auto messages = fake.dialogs.boxesOf(ShownBox::Message);
     ASSERT_EQ(messages.size(), 1u);
@@ -211,7 +208,7 @@ TEST_F(ListFileImportTest, SeveralFilesAtOnceAreRefused) {
     const auto messages = fake.dialogs.boxesOf(ShownBox::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("Please select just one file."));
-    EXPECT_EQ(window.siteList().Count(), 0);
+    EXPECT_EQ(list.Count(), 0);
 }
 
 // A device that never ends, a FIFO that nobody writes to and a folder are no
@@ -225,7 +222,7 @@ TEST_F(ListFileImportTest, OnlyRegularFilesAreRead) {
     const Case cases[] = {{"/dev/zero", QStringLiteral("/dev/zero")},
                           {"a FIFO without a writer", fifo},
                           {"a folder", folder}};
-    window.siteList().Append(QStringLiteral("kept"));
+    list.Append(QStringLiteral("kept"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fake.dialogs.shown.clear();
@@ -260,7 +257,7 @@ TEST_F(ListFileImportTest, FilesThatCannotBeReadAreReportedAtTheImportStep) {
     for (const Case& unreadable : cases) {
         SCOPED_TRACE(unreadable.name);
         fake.dialogs.shown.clear();
-        window.siteList().Append(QStringLiteral("kept"));
+        list.Append(QStringLiteral("kept"));
         const int filesBefore = openFileCount();
         importAnswering(unreadable.path);
         const auto boxes = errorBoxes();
@@ -269,7 +266,7 @@ TEST_F(ListFileImportTest, FilesThatCannotBeReadAreReportedAtTheImportStep) {
             << boxes[0].text.toStdString();
         EXPECT_FALSE(boxes[0].text.startsWith(QStringLiteral("\r\n")));  // says why
         EXPECT_EQ(boxes[0].caption, QStringLiteral("Application Error"));
-        EXPECT_EQ(window.siteList().TextAt(window.siteList().Count()), QStringLiteral("kept"));
+        EXPECT_EQ(list.TextAt(list.Count()), QStringLiteral("kept"));
         EXPECT_EQ(openFileCount(), filesBefore);
     }
 }
@@ -287,99 +284,21 @@ TEST_F(ListFileImportTest, AFailureMidwayKeepsTheEntriesSoFarAndClosesTheFile) {
     EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Out of memory\r\n") + kLocation +
                                          QStringLiteral("at line 118")));
     EXPECT_EQ(openFileCount(), filesBefore);
-    EXPECT_EQ(window.form().ListView1->model()->rowCount(), 2);
+    EXPECT_EQ(model.rowCount(), 2);
 
     // The file can be imported again at once.
     fake.events.onProcess = nullptr;
     importAnswering(path);
-    EXPECT_EQ(window.siteList().Count(), 6);
+    EXPECT_EQ(list.Count(), 6);
 }
 
 TEST_F(ListFileImportTest, EventsHandledDuringAnImportMayAddEntriesInBetween) {
     const QString path = writeFile("a\r\nb\r\n");
     fake.events.onProcess = [this] {
-        if (fake.events.processed == 2) window.siteList().Append(QStringLiteral("typed"));
+        if (fake.events.processed == 2) list.Append(QStringLiteral("typed"));
     };
     importAnswering(path);
     EXPECT_EQ(entries(), (QStringList{"a", "typed", "b"}));
-}
-
-// The real chooser: Qt's own dialog with the title and filters, returning a
-// typed name that does not exist as it was typed, and nothing on cancel.
-class QtOpenFileDialogTest : public ::testing::Test {
-protected:
-    platform::QtDialogs dialogs;
-    QTemporaryDir dir;
-
-    QString runWith(std::function<void(QFileDialog&)> act) {
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            act(*dialog);
-        });
-        return dialogs.openFileName(QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"),
-                                    ListFileImport::kFilters);
-    }
-    void makeFiles(const QStringList& names) {
-        for (const QString& name : names) {
-            QFile file(dir.filePath(name));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        }
-    }
-    // The files the dialog lists in the folder it shows, with "-" before
-    // those that cannot be chosen.
-    static QStringList listed(QFileDialog& dialog, const QString& folder) {
-        QAbstractProxyModel* shown = dialog.proxyModel();
-        auto* files = qobject_cast<QFileSystemModel*>(shown->sourceModel());
-        const QModelIndex root = shown->mapFromSource(files->index(folder));
-        QStringList names;
-        for (int row = 0; row < shown->rowCount(root); ++row) {
-            const QModelIndex entry = shown->index(row, 0, root);
-            names << (shown->flags(entry).testFlag(Qt::ItemIsEnabled) ? QString() : QStringLiteral("-")) +
-                         entry.data().toString();
-        }
-        names.sort();
-        return names;
-    }
-};
-
-TEST_F(QtOpenFileDialogTest, ShowsTheTitleAndFiltersAndGivesATypedMissingName) {
-    const QString missing = dir.filePath(QStringLiteral("not-there.txt"));
-    const QString chosen = runWith([&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
-        EXPECT_EQ(dialog.nameFilters(), (QStringList{"Text Files (*.txt)", "All Files (*.*)"}));
-        EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("Text Files (*.txt)"));
-        EXPECT_EQ(dialog.fileMode(), QFileDialog::AnyFile);
-        EXPECT_TRUE(dialog.isModal());
-        dialog.selectFile(missing);
-        static_cast<QDialog&>(dialog).accept();  // as the Open button does
-    });
-    EXPECT_EQ(chosen, missing);
-}
-
-TEST_F(QtOpenFileDialogTest, CancelGivesNothing) {
-    EXPECT_EQ(runWith([](QFileDialog& dialog) { dialog.reject(); }), QString());
-}
-
-TEST_F(QtOpenFileDialogTest, AllFilesListsEveryFileAlsoWithoutADotAndTextFilesOnlyTextFiles) {
-    EveryFilePattern everyFile;
-    qApp->installEventFilter(&everyFile);
-    makeFiles({"sites", "list.txt", "notes.md"});
-    runWith([&](QFileDialog& dialog) {
-        dialog.setDirectory(dir.path());
-        auto* files = qobject_cast<QFileSystemModel*>(dialog.proxyModel() ? dialog.proxyModel()->sourceModel() : nullptr);
-        ASSERT_NE(files, nullptr) << "no file model between the dialog and its views";
-        for (int waited = 0; files->rowCount(files->index(dir.path())) < 3 && waited < 5000; waited += 20)
-            QTest::qWait(20);  // the model reads the folder in the background
-        EXPECT_EQ(listed(dialog, dir.path()), (QStringList{"list.txt"}));
-        // The user picks the second filter.
-        auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        ASSERT_NE(types, nullptr);
-        QTest::keyClick(types, Qt::Key_Down);
-        EXPECT_EQ(dialog.selectedNameFilter(), QStringLiteral("All Files (*.*)"));
-        EXPECT_EQ(listed(dialog, dir.path()), (QStringList{"list.txt", "notes.md", "sites"}));
-        dialog.reject();
-    });
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-// Compiled into quendrel_core (src/app/CMakeLists.txt).
 #include "line_splitter.h"
 
 namespace quendrel {
