@@ -14,8 +14,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quendrel::platform {
+namespace quendrel::engine {
 namespace {
+
+using platform::EventPump;
+using platform::QtEventPump;
 
 template <class Done>
 bool waitUntil(EventPump& pump, Done done, int limitMs = 5000) {
@@ -346,4 +349,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace quendrel::platform
+}  // namespace quendrel::engine
