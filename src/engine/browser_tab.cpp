@@ -61,7 +61,7 @@ BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
     closing_ = client.whenClosed([this] { lost(QStringLiteral("the web engine ended")); });
     try {
         setUp();
-    } catch (const Failure&) {
+    } catch (...) {  // a refusal, or the capture program's own time limit
         client.unlisten(listening_);
         client.unlisten(listeningToBrowser_);
         client.unlisten(closing_);
