@@ -14,9 +14,12 @@ namespace {
 using Load = BrowserTab::Load;
 }  // namespace
 
-PageLoad::PageLoad(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs, int settleLimitMs)
+PageLoad::PageLoad(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs, int settleLimitMs,
+                   int answerLimitMs)
     : tab_(tab), go_(std::move(go)), loadLimitMs_(loadLimitMs), settleLimitMs_(settleLimitMs) {
-    begin(tab_->browser().events().steadyMilliseconds() + loadLimitMs_);
+    const long long now = tab_->browser().events().steadyMilliseconds();
+    answerDeadline_ = now + std::max(loadLimitMs, answerLimitMs);
+    begin(now + loadLimitMs_);
 }
 
 PageLoad::~PageLoad() {
@@ -25,6 +28,7 @@ PageLoad::~PageLoad() {
 
 void PageLoad::begin(long long deadline) {
     deadline_ = deadline;
+    answerDeadline_ = std::max(answerDeadline_, deadline);
     settle_.reset();
     settled_ = false;
     tab_->whenLoaded([this] { onLoaded(); });
@@ -51,6 +55,7 @@ LoadOutcome PageLoad::await() {
     platform::EventPump& events = tab_->browser().events();
     BrowserTab& tab = *tab_;
     platform::WaitUntil(events, [&] { return settled_ || tab.load() == Load::Failed; }, deadline_);
+    platform::WaitUntil(events, [&] { return settled_ || tab.load() != Load::Pending; }, answerDeadline_);
     bool inPart = false;
     if (!settled_ && tab.load() != Load::Failed) {
         // The load limit has passed.
@@ -58,7 +63,8 @@ LoadOutcome PageLoad::await() {
         tab.whenLoaded({});
         if (load == Load::Pending) {
             tab.stopLoading();
-            return {LoadOutcome::Failed, QStringLiteral("the page did not answer within %1 s").arg(loadLimitMs_ / 1000.0)};
+            const long long limitMs = answerDeadline_ - deadline_ + loadLimitMs_;
+            return {LoadOutcome::Failed, QStringLiteral("the page did not answer within %1 s").arg(limitMs / 1000.0)};
         }
         const bool settling = settle_ && !settle_->isDone() && settledDocument_ == tab.documents();
         if (!settling) {
@@ -99,8 +105,9 @@ LoadOutcome PageLoad::finish() {
     return await();
 }
 
-LoadOutcome LoadAndSettle(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs, int settleLimitMs) {
-    PageLoad load(tab, std::move(go), loadLimitMs, settleLimitMs);
+LoadOutcome LoadAndSettle(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs, int settleLimitMs,
+                          int answerLimitMs) {
+    PageLoad load(tab, std::move(go), loadLimitMs, settleLimitMs, answerLimitMs);
     return load.finish();
 }
 

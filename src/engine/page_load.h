@@ -45,7 +45,10 @@ struct LoadOutcome {
 // runs no scripts, which then takes the place of the tab given.
 class PageLoad {
 public:
-    PageLoad(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs, int settleLimitMs = kPageSettleLimitMs);
+    // A page that shows no document within the answer limit (by default the
+    // load limit) fails; one that shows it later is taken as far as it got.
+    PageLoad(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs, int settleLimitMs = kPageSettleLimitMs,
+             int answerLimitMs = 0);
     ~PageLoad();
     PageLoad(const PageLoad&) = delete;
     PageLoad& operator=(const PageLoad&) = delete;
@@ -67,6 +70,7 @@ private:
     int loadLimitMs_;
     int settleLimitMs_;
     long long deadline_ = 0;
+    long long answerDeadline_ = 0;
     std::unique_ptr<PageSettle> settle_;
     int settledDocument_ = -1;
     bool settled_ = false;
@@ -74,7 +78,7 @@ private:
 
 // The same, waited for at once.
 LoadOutcome LoadAndSettle(std::unique_ptr<BrowserTab>& tab, Navigation go, int loadLimitMs,
-                          int settleLimitMs = kPageSettleLimitMs);
+                          int settleLimitMs = kPageSettleLimitMs, int answerLimitMs = 0);
 
 // What every page passes after it has settled and before it is printed or
 // pictured: elements fixed to the screen are pinned where they stand (see

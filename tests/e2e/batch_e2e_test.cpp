@@ -214,14 +214,8 @@ TEST_F(BatchEndToEnd, EveryMethodWritesTheGoodPagesAndNamesWhyTheOthersFailed) {
                  HttpResponse::html("<script>location.replace('arrived.html')</script><p>Leaving</p>"));
     server.serve(QStringLiteral("/arrived.html"), HttpResponse::html(page("Arrived Heron Page")));
     const QString leaving = server.url(QStringLiteral("/leaving.html"));
-    // Heavy enough to be told apart from every other page's renderer, which
-    // is killed while the page keeps changing after its load.
-    server.serve(QStringLiteral("/heavy.html"), HttpResponse::html(R"(<p id="n">Heavy</p><script>
-        const weight = new Uint8Array(320 << 20);
-        for (let i = 0; i < weight.length; i += 4096) weight[i] = 1;
-        let ticks = 0;
-        const tick = setInterval(() => { n.textContent = 'Heavy ' + ++ticks; if (ticks > 80) clearInterval(tick); }, 100);
-        </script>)"));
+    // Its renderer is killed while the page keeps changing after its load.
+    server.serve(QStringLiteral("/heavy.html"), HttpResponse::html(testing::kHeavyPage));
     const QString heavy = server.url(QStringLiteral("/heavy.html"));
     QStringList entries = good.mid(0, 5);
     entries << gone << slowAddress << refused << good.mid(5, 3) << leaving << heavy << good.mid(8, 2) << unresolvable
@@ -254,7 +248,7 @@ TEST_F(BatchEndToEnd, EveryMethodWritesTheGoodPagesAndNamesWhyTheOthersFailed) {
         took.start();
         BatchRun run({QStringLiteral("--method"), QString::number(method), QStringLiteral("--folder"), folder.path(),
                       listFile});
-        const testing::RendererKiller killer(run.pid(), 250 * 1024);
+        const testing::RendererKiller killer(run.pid());
         EXPECT_EQ(run.finish(), 1) << run.errors().toStdString();
         EXPECT_TRUE(killer.killed());
         RecordProperty(QStringLiteral("method%1_seconds").arg(method).toStdString(), static_cast<int>(took.elapsed() / 1000));

@@ -221,13 +221,7 @@ TEST_F(SaveRunEndToEnd, WhatGivesNoPageIsReportedAndLeavesNoTemporaryFile) {
     const QString unreachable = QStringLiteral("http://127.0.0.1:%1/nothing.html").arg(LocalHttpServer::closedPort());
     server.serve("/gone.html", HttpResponse::html(page("Gone Page Marker"), 404));
     server.serve("/leaving.html", HttpResponse::html("<script>location.replace('gamma.html')</script>"));
-    // Heavy enough to be told apart from every other renderer.
-    server.serve("/heavy.html", HttpResponse::html(R"(<p id="n">Heavy</p><script>
-        const weight = new Uint8Array(320 << 20);
-        for (let i = 0; i < weight.length; i += 4096) weight[i] = 1;
-        let ticks = 0;
-        const tick = setInterval(() => { n.textContent = 'Heavy ' + ++ticks; if (ticks > 80) clearInterval(tick); }, 100);
-        </script>)"));
+    server.serve("/heavy.html", HttpResponse::html(testing::kHeavyPage));
     const QString gone = server.url(QStringLiteral("/gone.html"));
     const QString heavy = server.url(QStringLiteral("/heavy.html"));
     for (int method = 1; method <= 3; ++method) {
@@ -241,7 +235,7 @@ TEST_F(SaveRunEndToEnd, WhatGivesNoPageIsReportedAndLeavesNoTemporaryFile) {
                                        server.url(QStringLiteral("/beta.html"))})
             add(address);
         choose(method);
-        const testing::RendererKiller killer(getpid(), 250 * 1024);
+        const testing::RendererKiller killer(getpid());
         start();
         EXPECT_TRUE(killer.killed());
         const QString message = closingMessage();

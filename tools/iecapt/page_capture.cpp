@@ -9,6 +9,7 @@
 #include "engine/page_load.h"
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace iecapt {
@@ -29,9 +30,13 @@ public:
             browser_.start();
             tab_ = std::make_unique<BrowserTab>(browser_);
             const QUrl address = address_;
+            // Before any document shows, only the program's time limit ends
+            // the wait.
+            const long long now = events_.steadyMilliseconds();
             const LoadOutcome loaded = quendrel::engine::LoadAndSettle(
                 tab_, [address](BrowserTab& tab) { tab.navigate(address); },
-                static_cast<int>(std::max<long long>(0, loadDeadline_ - events_.steadyMilliseconds())));
+                static_cast<int>(std::max<long long>(0, loadDeadline_ - now)), quendrel::engine::kPageSettleLimitMs,
+                static_cast<int>(std::clamp<long long>(events_.deadline() - now, 0, INT_MAX)));
             if (!loaded.shows())
                 return {kExitCaptureFailed,
                         QStringLiteral("cannot load %1: %2").arg(address_.toDisplayString(), loaded.failure)};
