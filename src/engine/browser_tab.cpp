@@ -14,7 +14,6 @@ namespace quendrel::engine {
 namespace {
 
 const QString kOwnWorld = QStringLiteral("quendrel");
-constexpr int kWaitSliceMs = 100;
 
 HeadlessBrowser& started(HeadlessBrowser& browser) {
     browser.start();
@@ -56,40 +55,67 @@ BrowserTab::BrowserTab(HeadlessBrowser& browser, bool scripts)
     listening_ = client.listen(sessionId_, [this](const QString& method, const QJsonObject& params) {
         onEvent(method, params);
     });
-    closing_ = client.whenClosed([this] {
-        crashed_ = true;
-        if (load_ != Load::Loaded) {
-            load_ = Load::Failed;
-            failure_ = QStringLiteral("the web engine ended");
-        }
+    listeningToBrowser_ = client.listen({}, [this](const QString& method, const QJsonObject& params) {
+        onBrowserEvent(method, params);
     });
+    closing_ = client.whenClosed([this] { lost(QStringLiteral("the web engine ended")); });
+    try {
+        setUp();
+    } catch (...) {  // a refusal, or the capture program's own time limit
+        client.unlisten(listening_);
+        client.unlisten(listeningToBrowser_);
+        client.unlisten(closing_);
+        client.send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), targetId_}});
+        throw;
+    }
+}
 
-    // Sent one after the other without waiting: the engine handles them in
-    // order, so all are in place before the first navigation.
-    send(QStringLiteral("Page.enable"));
-    send(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
-    send(QStringLiteral("Page.setInterceptFileChooserDialog"), {{QStringLiteral("enabled"), true}});
-    send(QStringLiteral("Network.enable"));
+void BrowserTab::setUp() {
+    // All sent at once and answered in order, so all are in place before the
+    // first navigation (a first navigation that commits in a new renderer
+    // before the old one has taken the scripts makes its document without
+    // them). Each must be taken: a tab without one of them (the interception
+    // that keeps the page from local files above all) is no tab to load into.
+    struct Refusal {
+        int waiting = 0;
+        QString what;
+    };
+    auto refusal = std::make_shared<Refusal>();
+    auto setUpCall = [this, refusal](const QString& method, const QJsonObject& params = {}) {
+        ++refusal->waiting;
+        send(method, params, [refusal, method](const DevToolsReply& reply) {
+            --refusal->waiting;
+            if (!reply.ok && refusal->what.isEmpty()) refusal->what = QStringLiteral("%1 (%2)").arg(method, reply.error);
+        });
+    };
+    setUpCall(QStringLiteral("Page.enable"));
+    setUpCall(QStringLiteral("Page.setLifecycleEventsEnabled"), {{QStringLiteral("enabled"), true}});
+    setUpCall(QStringLiteral("Page.setInterceptFileChooserDialog"), {{QStringLiteral("enabled"), true}});
+    setUpCall(QStringLiteral("Network.enable"));
     if (!browser_.userAgent().isEmpty())
-        send(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), browser_.userAgent()}});
+        setUpCall(QStringLiteral("Network.setUserAgentOverride"), {{QStringLiteral("userAgent"), browser_.userAgent()}});
     // The page area of a desktop browser's window, whatever the engine's own
     // window leaves for it.
-    send(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-         {{QStringLiteral("width"), kPageWidth},
-          {QStringLiteral("height"), kPageHeight},
-          {QStringLiteral("deviceScaleFactor"), 1},
-          {QStringLiteral("mobile"), false}});
-    send(QStringLiteral("Fetch.enable"), interceptions(false));
+    setUpCall(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+              {{QStringLiteral("width"), kPageWidth},
+               {QStringLiteral("height"), kPageHeight},
+               {QStringLiteral("deviceScaleFactor"), 1},
+               {QStringLiteral("mobile"), false}});
+    setUpCall(QStringLiteral("Fetch.enable"), interceptions(false));
     // Each tab runs as the one a person looks at.
-    send(QStringLiteral("Emulation.setFocusEmulationEnabled"), {{QStringLiteral("enabled"), true}});
-    if (!scripts) send(QStringLiteral("Emulation.setScriptExecutionDisabled"), {{QStringLiteral("value"), true}});
+    setUpCall(QStringLiteral("Emulation.setFocusEmulationEnabled"), {{QStringLiteral("enabled"), true}});
+    if (!scripts_)
+        setUpCall(QStringLiteral("Emulation.setScriptExecutionDisabled"), {{QStringLiteral("value"), true}});
     const SettleScripts settle = SettleScriptSources();
-    send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"), {{QStringLiteral("source"), settle.pageWorld}});
-    // Waited for, and with it everything sent before: a first navigation that
-    // commits in a new renderer before the old one has taken the scripts
-    // makes its document without them.
-    call(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
-         {{QStringLiteral("source"), settle.ownWorld}, {QStringLiteral("worldName"), kOwnWorld}});
+    setUpCall(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"), {{QStringLiteral("source"), settle.pageWorld}});
+    setUpCall(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+              {{QStringLiteral("source"), settle.ownWorld}, {QStringLiteral("worldName"), kOwnWorld}});
+    EventPump& events = browser_.events();
+    const bool answered = platform::WaitUntil(events, [&refusal] { return refusal->waiting == 0; },
+                                              events.steadyMilliseconds() + kDevToolsCallLimitMs);
+    if (!refusal->what.isEmpty())
+        throw Failure(QStringLiteral("The web engine could not set up a page: it refused %1").arg(refusal->what));
+    if (!answered) throw Failure(QStringLiteral("The web engine could not set up a page: it did not answer"));
 }
 
 BrowserTab::~BrowserTab() {
@@ -97,6 +123,7 @@ BrowserTab::~BrowserTab() {
     DevToolsClient* client = this->client();
     if (!client) return;
     client->unlisten(listening_);
+    client->unlisten(listeningToBrowser_);
     client->unlisten(closing_);
     client->send(QStringLiteral("Target.closeTarget"), {{QStringLiteral("targetId"), targetId_}});
 }
@@ -114,7 +141,7 @@ void BrowserTab::send(const QString& method, const QJsonObject& params, DevTools
         client->send(method, params, sessionId_, std::move(handler));
         return;
     }
-    crashed_ = true;
+    lost(QStringLiteral("the web engine ended"));
     if (handler) handler({false, {}, QStringLiteral("the web engine ended")});
 }
 
@@ -124,14 +151,37 @@ DevToolsReply BrowserTab::call(const QString& method, const QJsonObject& params,
     return client->call(browser_.events(), method, params, sessionId_, limitMs);
 }
 
+BrowserTab::Load BrowserTab::load() const {
+    if (failed_) return Load::Failed;
+    if (sameDocument_) return Load::Loaded;
+    if (currentLoader_.isEmpty()) return Load::Pending;
+    if (movingOn_ || !loadedLoaders_.contains(currentLoader_)) return Load::Committed;
+    return Load::Loaded;
+}
+
+int BrowserTab::status() const {
+    return serverAnswers_.value(currentLoader_.isEmpty() ? navigationLoader_ : currentLoader_).status;
+}
+
+QString BrowserTab::statusText() const {
+    return serverAnswers_.value(currentLoader_.isEmpty() ? navigationLoader_ : currentLoader_).text;
+}
+
 void BrowserTab::navigate(const QUrl& address) {
     const int navigation = ++navigation_;
-    load_ = Load::Pending;
-    loaderId_.clear();
-    failure_.clear();
+    answered_ = false;
+    sameDocument_ = false;
+    navigationLoader_.clear();
+    shownSinceNavigation_.clear();
+    currentLoader_.clear();
+    movingOn_ = false;
+    wasLoaded_ = false;
+    documentError_.clear();
+    if (!crashed_) {
+        failed_ = false;
+        failure_.clear();
+    }
     ownFile_ = address.isLocalFile() ? withoutFragment(address.toString(QUrl::FullyEncoded)) : QString();
-    status_ = 0;
-    statusText_.clear();
     const std::shared_ptr<bool> alive = alive_;
     send(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), address.toString(QUrl::FullyEncoded)}},
          [this, alive, navigation](const DevToolsReply& reply) {
@@ -143,52 +193,124 @@ void BrowserTab::navigateToCopy(const QUrl& address, const QByteArray& body, con
     copyAddress_ = withoutFragment(address.toString(QUrl::FullyEncoded));
     copyBody_ = body;
     copyType_ = contentType;
-    send(QStringLiteral("Fetch.enable"), interceptions(true));
+    const std::shared_ptr<bool> alive = alive_;
+    send(QStringLiteral("Fetch.enable"), interceptions(true), [this, alive](const DevToolsReply& reply) {
+        if (*alive && !reply.ok) fail(QStringLiteral("the web engine refused to serve the copy (%1)").arg(reply.error));
+    });
     navigate(address);
 }
 
 void BrowserTab::stopLoading() { send(QStringLiteral("Page.stopLoading")); }
 
-void BrowserTab::onNavigated(const DevToolsReply& reply, int navigation) {
-    if (navigation != navigation_ || load_ == Load::Failed) return;
-    if (!reply.ok) {
-        load_ = Load::Failed;
-        failure_ = LoadFailureText(reply.error);
-        return;
-    }
-    const QString error = reply.result.value(QStringLiteral("errorText")).toString();
-    if (!error.isEmpty()) {
-        load_ = Load::Failed;
-        failure_ = status_ >= 400 ? HttpFailureText(status_, statusText_) : LoadFailureText(error);
-        return;
-    }
-    loaderId_ = reply.result.value(QStringLiteral("loaderId")).toString();
-    load_ = Load::Committed;
-    // A move within the document it shows loads nothing.
-    if (loaderId_.isEmpty() || loadedLoaders_.contains(loaderId_)) loaded();
+void BrowserTab::fail(const QString& why) {
+    if (failed_) return;
+    failed_ = true;
+    failure_ = why;
 }
 
-void BrowserTab::loaded() {
-    if (load_ != Load::Committed) return;
-    load_ = Load::Loaded;
-    if (whenLoaded_) whenLoaded_();
+void BrowserTab::lost(const QString& why) {
+    if (crashed_) return;
+    crashed_ = true;
+    // Whatever the page had shown is gone with it, loaded or not.
+    failed_ = false;
+    fail(why);
+}
+
+void BrowserTab::changed() {
+    const bool loadedNow = load() == Load::Loaded;
+    if (loadedNow && !wasLoaded_ && whenLoaded_) {
+        wasLoaded_ = true;
+        whenLoaded_();
+        return;
+    }
+    wasLoaded_ = loadedNow;
+}
+
+void BrowserTab::onNavigated(const DevToolsReply& reply, int navigation) {
+    if (navigation != navigation_) return;
+    if (!reply.ok) {
+        fail(LoadFailureText(reply.error));
+        return;
+    }
+    const QString loader = reply.result.value(QStringLiteral("loaderId")).toString();
+    const QString error = reply.result.value(QStringLiteral("errorText")).toString();
+    answered_ = true;
+    navigationLoader_ = loader;
+    if (!error.isEmpty()) {
+        const int status = serverAnswers_.value(loader).status;
+        fail(status >= 400 ? HttpFailureText(status, serverAnswers_.value(loader).text) : LoadFailureText(error));
+        return;
+    }
+    // A move within the document it shows loads nothing.
+    if (loader.isEmpty()) {
+        sameDocument_ = true;
+    } else if (const qsizetype at = shownSinceNavigation_.indexOf(loader); at >= 0) {
+        // It showed before the answer came, and maybe moved on since.
+        currentLoader_ = shownSinceNavigation_.last();
+    }
+    changed();
+}
+
+void BrowserTab::onFrameNavigated(const QJsonObject& frame) {
+    if (!frame.value(QStringLiteral("parentId")).toString().isEmpty() ||
+        frame.value(QStringLiteral("id")).toString() != targetId_)
+        return;
+    const QString loader = frame.value(QStringLiteral("loaderId")).toString();
+    context_ = -1;  // a new document, with a world of its own
+    ++documents_;
+    movingOn_ = false;
+    shownSinceNavigation_.append(loader);
+    // The navigation's own document, or one that replaced it: a document
+    // that showed before the navigation (a blank page left behind) is none.
+    if (answered_ && (loader == navigationLoader_ || !currentLoader_.isEmpty())) currentLoader_ = loader;
+    if (currentLoader_ == loader && !frame.value(QStringLiteral("unreachableUrl")).toString().isEmpty()) {
+        const ServerAnswer answer = serverAnswers_.value(loader);
+        fail(answer.status >= 400 ? HttpFailureText(answer.status, answer.text) : LoadFailureText(documentError_));
+    }
+    changed();
+}
+
+void BrowserTab::onBrowserEvent(const QString& method, const QJsonObject& params) {
+    // The tab's target closed, or its session taken away, by anyone.
+    if ((method == QStringLiteral("Target.targetDestroyed") &&
+         params.value(QStringLiteral("targetId")).toString() == targetId_) ||
+        (method == QStringLiteral("Target.detachedFromTarget") &&
+         params.value(QStringLiteral("sessionId")).toString() == sessionId_))
+        lost(QStringLiteral("the page crashed"));
 }
 
 void BrowserTab::onEvent(const QString& method, const QJsonObject& params) {
     const QString frame = params.value(QStringLiteral("frameId")).toString();
     if (method == QStringLiteral("Page.lifecycleEvent")) {
         if (frame != targetId_ || params.value(QStringLiteral("name")).toString() != QStringLiteral("load")) return;
-        const QString loader = params.value(QStringLiteral("loaderId")).toString();
-        loadedLoaders_.insert(loader);
-        if (loader == loaderId_) loaded();
+        loadedLoaders_.insert(params.value(QStringLiteral("loaderId")).toString());
+        changed();
+    } else if (method == QStringLiteral("Page.frameNavigated")) {
+        onFrameNavigated(params.value(QStringLiteral("frame")).toObject());
+    } else if (method == QStringLiteral("Page.frameStartedLoading") ||
+               method == QStringLiteral("Page.frameRequestedNavigation")) {
+        // The page moves on (a redirect by script or a meta refresh): its
+        // document is not the one to print until the next shows or the
+        // navigation ends without one.
+        if (frame != targetId_ || currentLoader_.isEmpty()) return;
+        movingOn_ = true;
+        changed();
+    } else if (method == QStringLiteral("Page.frameStoppedLoading")) {
+        if (frame != targetId_) return;
+        movingOn_ = false;
+        changed();
+    } else if (method == QStringLiteral("Network.requestWillBeSent")) {
+        if (frame == targetId_ && params.value(QStringLiteral("type")).toString() == QStringLiteral("Document"))
+            documentRequests_.insert(params.value(QStringLiteral("requestId")).toString());
+    } else if (method == QStringLiteral("Network.loadingFailed")) {
+        if (documentRequests_.contains(params.value(QStringLiteral("requestId")).toString()))
+            documentError_ = params.value(QStringLiteral("errorText")).toString();
     } else if (method == QStringLiteral("Network.responseReceived")) {
         if (frame != targetId_ || params.value(QStringLiteral("type")).toString() != QStringLiteral("Document")) return;
         const QJsonObject response = params.value(QStringLiteral("response")).toObject();
-        status_ = response.value(QStringLiteral("status")).toInt();
-        statusText_ = response.value(QStringLiteral("statusText")).toString();
-    } else if (method == QStringLiteral("Page.frameNavigated")) {
-        const QJsonObject navigated = params.value(QStringLiteral("frame")).toObject();
-        if (navigated.value(QStringLiteral("parentId")).toString().isEmpty()) context_ = -1;  // a new document
+        serverAnswers_.insert(params.value(QStringLiteral("loaderId")).toString(),
+                              {response.value(QStringLiteral("status")).toInt(),
+                               response.value(QStringLiteral("statusText")).toString()});
     } else if (method == QStringLiteral("Page.javascriptDialogOpening")) {
         // Closed as a user closes it; a page that asks before it is left is left.
         const bool leaving = params.value(QStringLiteral("type")).toString() == QStringLiteral("beforeunload");
@@ -218,11 +340,9 @@ void BrowserTab::onEvent(const QString& method, const QJsonObject& params) {
         }
         send(QStringLiteral("Fetch.continueRequest"), {{QStringLiteral("requestId"), id}});
     } else if (method == QStringLiteral("Inspector.targetCrashed")) {
-        crashed_ = true;
-        if (load_ != Load::Loaded) {
-            load_ = Load::Failed;
-            failure_ = QStringLiteral("the page crashed");
-        }
+        lost(QStringLiteral("the page crashed"));
+    } else if (method == QStringLiteral("Inspector.detached")) {
+        lost(QStringLiteral("the page crashed"));
     }
 }
 
@@ -285,10 +405,7 @@ std::optional<QJsonValue> BrowserTab::evaluateNow(const QString& expression, int
         *result = {true, answered, value};
     });
     EventPump& events = browser_.events();
-    const long long deadline = events.steadyMilliseconds() + limitMs;
-    for (long long now = events.steadyMilliseconds(); !result->arrived && now < deadline;
-         now = events.steadyMilliseconds())
-        events.waitForEvents(static_cast<int>(std::min<long long>(kWaitSliceMs, deadline - now)));
+    platform::WaitUntil(events, [&] { return result->arrived; }, events.steadyMilliseconds() + limitMs);
     if (!result->answered) return std::nullopt;
     return result->value;
 }
@@ -297,7 +414,7 @@ void BrowserTab::crash() {
     // Handled by the engine beside the renderer's own work, so a script that
     // never yields cannot hold it up.
     send(QStringLiteral("Page.crash"));
-    crashed_ = true;
+    lost(QStringLiteral("the page was ended because its script holds the engine"));
 }
 
 }  // namespace quendrel::engine

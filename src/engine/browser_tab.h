@@ -7,7 +7,9 @@
 #include "devtools_client.h"
 
 #include <QJsonValue>
+#include <QHash>
 #include <QSet>
+#include <QStringList>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -45,17 +47,25 @@ public:
     void stopLoading();
 
     enum class Load { Pending, Committed, Loaded, Failed };
-    // Pending until the server's answer arrives; Committed while a document
-    // of the page shows but loads; Loaded once its load event has fired.
-    Load load() const { return load_; }
-    // Why the load failed, in words for users; empty when it did not.
+    // The state of the page's current document: Pending until a document of
+    // the navigation shows; Committed while it loads, or while the page moves
+    // on to another document (a redirect by script or by a meta refresh);
+    // Loaded once the load event of the document shown has fired; Failed
+    // when the navigation failed, or the renderer or the engine went, at any
+    // moment. A document that replaces the one shown becomes the current one,
+    // so the load that counts is the last document's.
+    Load load() const;
+    // Why the page failed, in words for users; empty when it did not.
     QString failure() const { return failure_; }
-    // The HTTP status of the document shown, 0 when there was none.
-    int status() const { return status_; }
-    QString statusText() const { return statusText_; }
-    // Called when the load event of the page has fired.
+    // The HTTP status of the current document, 0 when there was none.
+    int status() const;
+    QString statusText() const;
+    // Called each time the page reaches Loaded.
     void whenLoaded(std::function<void()> loaded) { whenLoaded_ = std::move(loaded); }
-    // The renderer crashed or was ended: the tab shows nothing more.
+    // Counts the documents the page has shown, to tell whether it moved on.
+    int documents() const { return documents_; }
+    // The renderer crashed or was ended, the tab was closed or its engine
+    // ended: the tab shows nothing more.
     bool crashed() const { return crashed_; }
     // Whether the tab can still load a page: its renderer and its engine live.
     bool usable();
@@ -78,9 +88,14 @@ public:
     HeadlessBrowser& browser() { return browser_; }
 
 private:
+    void setUp();
     void onEvent(const QString& method, const QJsonObject& params);
+    void onBrowserEvent(const QString& method, const QJsonObject& params);
     void onNavigated(const DevToolsReply& reply, int navigation);
-    void loaded();
+    void onFrameNavigated(const QJsonObject& frame);
+    void fail(const QString& why);
+    void lost(const QString& why);
+    void changed();
     void withContext(std::function<void(int context)> then);
     void send(const QString& method, const QJsonObject& params = {}, DevToolsClient::ReplyHandler handler = {});
 
@@ -92,16 +107,33 @@ private:
     QString targetId_;
     QString sessionId_;
     int listening_ = 0;
+    int listeningToBrowser_ = 0;
     int closing_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
+    // The navigation asked for last, and the documents it led to. Documents
+    // are told apart by their loader; the navigation's own is known from the
+    // engine's answer, which may come before or after it shows.
     int navigation_ = 0;
-    Load load_ = Load::Pending;
-    QString loaderId_;
+    bool answered_ = false;
+    bool sameDocument_ = false;
+    QString navigationLoader_;
+    QStringList shownSinceNavigation_;
+    QString currentLoader_;
+    // A navigation of the page under way that has not replaced its document.
+    bool movingOn_ = false;
+    int documents_ = 0;
     QSet<QString> loadedLoaders_;
+    struct ServerAnswer {
+        int status = 0;
+        QString text;
+    };
+    QHash<QString, ServerAnswer> serverAnswers_;  // by loader
+    QSet<QString> documentRequests_;
+    QString documentError_;
+    bool failed_ = false;
+    bool wasLoaded_ = false;
     QString failure_;
-    int status_ = 0;
-    QString statusText_;
     std::function<void()> whenLoaded_;
     bool crashed_ = false;
 

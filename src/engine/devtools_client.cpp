@@ -12,7 +12,6 @@ namespace quendrel::engine {
 
 namespace {
 const QString kBrowserGone = QStringLiteral("the browser has ended");
-constexpr int kWaitSliceMs = 100;
 }  // namespace
 
 DevToolsClient::DevToolsClient(DevToolsChannel& channel) : channel_(channel) {
@@ -50,10 +49,7 @@ DevToolsReply DevToolsClient::call(EventPump& events, const QString& method, con
     // A handler run during the wait may end this client: the wait then ends
     // without touching it.
     const std::shared_ptr<bool> alive = alive_;
-    const long long deadline = events.steadyMilliseconds() + limitMs;
-    for (long long now = events.steadyMilliseconds(); *alive && !*reply && now < deadline;
-         now = events.steadyMilliseconds())
-        events.waitForEvents(static_cast<int>(std::min<long long>(kWaitSliceMs, deadline - now)));
+    platform::WaitUntil(events, [&] { return !*alive || reply->has_value(); }, events.steadyMilliseconds() + limitMs);
     if (*reply) return **reply;
     if (!*alive) return {false, {}, QStringLiteral("the DevTools client has ended")};
     forget(number);

@@ -18,6 +18,8 @@ constexpr size_t kMostIdleTabs = 8;
 HeadlessBrowser::HeadlessBrowser(EventPump& events, ChromiumOptions options)
     : events_(events), options_(options) {}
 
+HeadlessBrowser::HeadlessBrowser(EventPump& events, DevToolsChannel& attached) : events_(events), attached_(&attached) {}
+
 HeadlessBrowser::~HeadlessBrowser() { end(); }
 
 void HeadlessBrowser::end() {
@@ -30,11 +32,11 @@ void HeadlessBrowser::start() {
     if (isRunning()) return;
     end();
     ++generation_;
-    process_ = ChromiumProcess::Start(options_);
-    client_ = std::make_unique<DevToolsClient>(process_->channel());
+    if (!attached_) process_ = ChromiumProcess::Start(options_);
+    client_ = std::make_unique<DevToolsClient>(attached_ ? *attached_ : process_->channel());
     const DevToolsReply version = client_->call(events_, QStringLiteral("Browser.getVersion"), {}, {}, kStartLimitMs);
     if (!version.ok) {
-        QString words = process_->lastWords().section(u'\n', -1).trimmed();
+        QString words = process_ ? process_->lastWords().section(u'\n', -1).trimmed() : QString();
         end();
         if (words.isEmpty()) words = version.error;
         throw EngineUnavailable(QStringLiteral("The web engine Chromium (package \"%1\") did not start: %2")

@@ -19,6 +19,9 @@ using platform::EventPump;
 class HeadlessBrowser {
 public:
     explicit HeadlessBrowser(EventPump& events, ChromiumOptions options = {});
+    // An engine that already runs at the other end of a channel kept by
+    // someone else: starting it only talks to it.
+    HeadlessBrowser(EventPump& events, DevToolsChannel& attached);
     ~HeadlessBrowser();
     HeadlessBrowser(const HeadlessBrowser&) = delete;
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
@@ -56,6 +59,7 @@ private:
 
     EventPump& events_;
     ChromiumOptions options_;
+    DevToolsChannel* attached_ = nullptr;
     std::unique_ptr<ChromiumProcess> process_;
     std::unique_ptr<DevToolsClient> client_;
     std::vector<std::unique_ptr<BrowserTab>> idleTabs_;

@@ -6,9 +6,7 @@
 #include "engine/browser_tab.h"
 #include "platform/event_pump.h"
 #include "platform/failure.h"
-#include "engine/fixed_elements.h"
 #include "engine/headless_browser.h"
-#include "engine/load_failure.h"
 #include "platform/print_system.h"
 
 #include <QDateTime>
@@ -20,24 +18,15 @@ namespace quendrel {
 
 namespace {
 
-constexpr int kWaitSliceMs = 100;
-// A page that does not answer a question in this long has a script that
-// holds the engine.
-constexpr int kAnswerLimitMs = 2000;
 // A4 with the 1 cm margins a browser prints with, in inches; the engine lays
 // the page out for that paper itself.
 constexpr double kA4WidthInches = 210 / 25.4;
 constexpr double kA4HeightInches = 297 / 25.4;
 constexpr double kMarginInches = 10 / 25.4;
+// The printed page is read from the engine in pieces of this size.
+constexpr int kPdfPieceBytes = 1024 * 1024;
 
 }  // namespace
-
-// A navigation under way: its load, then its settle, which starts as soon as
-// the load has ended.
-struct BrowserPrint::PendingLoad {
-    long long deadline = 0;
-    std::unique_ptr<engine::PageSettle> settle;
-};
 
 BrowserPrint::BrowserPrint(engine::HeadlessBrowser& browser, platform::PrintSystem& printers,
                            int loadLimitSeconds, int settleLimitMs)
@@ -47,76 +36,42 @@ BrowserPrint::BrowserPrint(engine::HeadlessBrowser& browser, platform::PrintSyst
       loadLimitSeconds_(loadLimitSeconds),
       settleLimitMs_(settleLimitMs) {}
 
-BrowserPrint::~BrowserPrint() { browser_.keepTab(std::move(tab_)); }
+BrowserPrint::~BrowserPrint() {
+    pending_.reset();
+    browser_.keepTab(std::move(tab_));
+}
 
-engine::BrowserTab& BrowserPrint::tab(bool scripts) {
+engine::BrowserTab& BrowserPrint::tab() {
     // A tab that crashed, or whose engine ended with the last run, shows
-    // nothing more; the next page gets a fresh one. A page printed without
+    // nothing more; the next page gets a fresh one. A page loaded without
     // scripts leaves a tab that runs none: the next page gets scripts back.
-    if (!tab_ || !tab_->usable() || tab_->runsScripts() != scripts) {
+    if (!tab_ || !tab_->usable() || !tab_->runsScripts()) {
         pending_.reset();
         browser_.keepTab(std::move(tab_));
-        if (scripts) tab_ = browser_.takeTab();
-        if (!tab_) tab_ = std::make_unique<engine::BrowserTab>(browser_, scripts);
+        tab_ = browser_.takeTab();
+        if (!tab_) tab_ = std::make_unique<engine::BrowserTab>(browser_);
     }
     return *tab_;
 }
 
-std::unique_ptr<BrowserPrint::PendingLoad> BrowserPrint::begin(const Navigation& go) {
+void BrowserPrint::begin(const Navigation& go) {
     failure_.clear();
-    lastNavigation_ = go;
-    auto load = std::make_unique<PendingLoad>();
-    engine::BrowserTab& page = tab();
-    PendingLoad* pending = load.get();
-    page.whenLoaded([this, pending, &page] {
-        pending->settle = std::make_unique<engine::PageSettle>(page, engine::kPageQuietMs, settleLimitMs_);
-        pending->settle->start();
-    });
-    go(page);
-    load->deadline = events_.steadyMilliseconds() + loadLimitSeconds_ * 1000LL;
-    return load;
-}
-
-bool BrowserPrint::finish(PendingLoad& load) {
-    using Load = engine::BrowserTab::Load;
-    engine::BrowserTab& page = *tab_;
-    auto loading = [&page] { return page.load() == Load::Pending || page.load() == Load::Committed; };
-    while (loading() && events_.steadyMilliseconds() < load.deadline) events_.waitForEvents(kWaitSliceMs);
-    page.whenLoaded({});
-    if (page.load() == Load::Pending) {
-        // Nothing of the page arrived within the limit.
-        page.stopLoading();
-        failure_ = QStringLiteral("the page did not answer within %1 s").arg(loadLimitSeconds_);
-        return false;
-    }
-    if (page.load() == Load::Failed) {
-        failure_ = page.failure();
-        return false;
-    }
-    // The server's own page for an error is no page of the site.
-    if (page.status() >= 400) {
-        failure_ = engine::HttpFailureText(page.status(), page.statusText());
-        return false;
-    }
-    // Still loading at the limit: printed as far as it got.
-    if (page.load() == Load::Committed) page.stopLoading();
-    if (!load.settle) {
-        load.settle = std::make_unique<engine::PageSettle>(page, engine::kPageQuietMs, settleLimitMs_);
-        load.settle->start();
-    }
-    while (!load.settle->isDone()) events_.waitForEvents(kWaitSliceMs);
-    return true;
+    pending_.reset();
+    tab();
+    pending_ = std::make_unique<engine::PageLoad>(tab_, go, loadLimitSeconds_ * 1000, settleLimitMs_);
 }
 
 void BrowserPrint::StartLoad(const QString& target) {
     const QUrl url = PageUrlFromTarget(target);
-    pending_ = begin([url](engine::BrowserTab& page) { page.navigate(url); });
+    begin([url](engine::BrowserTab& page) { page.navigate(url); });
 }
 
 bool BrowserPrint::FinishLoad() {
     if (!pending_) return false;
-    const std::unique_ptr<PendingLoad> load = std::move(pending_);
-    return finish(*load);
+    const std::unique_ptr<engine::PageLoad> load = std::move(pending_);
+    const engine::LoadOutcome outcome = load->finish();
+    failure_ = outcome.failure;
+    return outcome.shows();
 }
 
 bool BrowserPrint::LoadPage(const QString& target) {
@@ -141,22 +96,20 @@ bool BrowserPrint::LoadCopy(const QString& path, const DownloadedPage& source) {
 }
 
 void BrowserPrint::StartCopyLoad(const QByteArray& data, const DownloadedPage& source) {
-    pending_ = begin(copyNavigation(data, source));
+    begin(copyNavigation(data, source));
 }
 
-void BrowserPrint::reloadWithoutScripts() {
-    // The engine cannot stop a script that never yields: its renderer is
-    // ended, and the same page loaded again in a tab that runs no script.
-    tab_->crash();
-    tab(/*scripts=*/false);
-    if (!lastNavigation_) return;
-    auto load = std::make_unique<PendingLoad>();
-    lastNavigation_(*tab_);
-    load->deadline = events_.steadyMilliseconds() + loadLimitSeconds_ * 1000LL;
-    (void)finish(*load);
+bool BrowserPrint::lostPage() {
+    // A renderer that went after the load leaves a blank tab: nothing of it
+    // is the page.
+    if (!tab_->crashed()) return false;
+    failure_ = tab_->failure();
+    return true;
 }
 
-QByteArray BrowserPrint::printToPdf() {
+bool BrowserPrint::printInto(QFile& file) {
+    // The PDF comes as a stream read a piece at a time, never as one message
+    // that holds the whole file.
     const engine::DevToolsReply reply = tab_->call(
         QStringLiteral("Page.printToPDF"),
         {{QStringLiteral("paperWidth"), kA4WidthInches},
@@ -168,10 +121,27 @@ QByteArray BrowserPrint::printToPdf() {
          {QStringLiteral("printBackground"), true},
          // Structure for screen readers, and bookmarks from the page's headings.
          {QStringLiteral("generateTaggedPDF"), true},
-         {QStringLiteral("generateDocumentOutline"), true}},
+         {QStringLiteral("generateDocumentOutline"), true},
+         {QStringLiteral("transferMode"), QStringLiteral("ReturnAsStream")}},
         kPagePrintLimitSeconds * 1000);
-    if (!reply.ok) return {};
-    return QByteArray::fromBase64(reply.result.value(QStringLiteral("data")).toString().toLatin1());
+    const QString stream = reply.result.value(QStringLiteral("stream")).toString();
+    if (!reply.ok || stream.isEmpty()) return false;
+    bool whole = false;
+    for (bool end = false; !end;) {
+        const engine::DevToolsReply piece = tab_->call(
+            QStringLiteral("IO.read"), {{QStringLiteral("handle"), stream}, {QStringLiteral("size"), kPdfPieceBytes}});
+        if (!piece.ok) break;
+        const QString data = piece.result.value(QStringLiteral("data")).toString();
+        const QByteArray bytes = piece.result.value(QStringLiteral("base64Encoded")).toBool()
+                                     ? QByteArray::fromBase64(data.toLatin1())
+                                     : data.toUtf8();
+        if (file.write(bytes) != bytes.size())
+            throw Failure(QStringLiteral("Cannot write the printed page to %1: %2").arg(file.fileName(), file.errorString()));
+        end = piece.result.value(QStringLiteral("eof")).toBool();
+        whole = end;
+    }
+    tab_->call(QStringLiteral("IO.close"), {{QStringLiteral("handle"), stream}});
+    return whole && file.size() > 0;
 }
 
 int BrowserPrint::LoadAndPrintPage(const QString& target) {
@@ -180,24 +150,31 @@ int BrowserPrint::LoadAndPrintPage(const QString& target) {
 }
 
 int BrowserPrint::PrintLoadedPage(const QString& address) {
-    // Pinning the fixed elements also tells whether the page's script lets
-    // the engine work at all.
-    if (!tab().evaluateNow(engine::PinFixedElementsScript(), kAnswerLimitMs)) {
-        reloadWithoutScripts();
-        (void)tab_->evaluateNow(engine::PinFixedElementsScript(), kAnswerLimitMs);
+    if (!tab_) {
+        failure_ = QStringLiteral("the page did not load");
+        return 0;
     }
-    QByteArray pdf = printToPdf();
-    if (pdf.isEmpty()) throw Failure(QStringLiteral("The page %1 could not be printed.").arg(address));
-    QString title = tab_->evaluateNow(QStringLiteral("document.title"), kAnswerLimitMs).value_or(QJsonValue()).toString();
+    failure_.clear();
+    engine::PrepareForPaper(*tab_);
+    QString title = tab_->evaluateNow(QStringLiteral("document.title"), engine::kPageAnswerLimitMs)
+                        .value_or(QJsonValue())
+                        .toString();
+    if (lostPage()) return 0;
     if (title.isEmpty()) title = address;
-    pdf = WithPdfProperties(pdf, {title, address, QDateTime::currentDateTime(), ProducerName(browser_.version())});
 
     // The print system reads the whole file when the job is submitted, so the
     // file can go as soon as the job exists.
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/quendrel-page-XXXXXX.pdf"));
-    if (!file.open() || file.write(pdf) != pdf.size() || !file.flush())
-        throw Failure(QStringLiteral("Cannot write the printed page to %1: %2")
-                          .arg(file.fileName(), file.errorString()));
+    if (!file.open())
+        throw Failure(QStringLiteral("Cannot write the printed page to %1: %2").arg(file.fileName(), file.errorString()));
+    const bool printed = printInto(file);
+    if (lostPage()) return 0;
+    if (!printed) throw Failure(QStringLiteral("The page %1 could not be printed.").arg(address));
+    file.seek(0);
+    const QByteArray pdf =
+        WithPdfProperties(file.readAll(), {title, address, QDateTime::currentDateTime(), ProducerName(browser_.version())});
+    if (!file.seek(0) || !file.resize(0) || file.write(pdf) != pdf.size() || !file.flush())
+        throw Failure(QStringLiteral("Cannot write the printed page to %1: %2").arg(file.fileName(), file.errorString()));
     return printers_.submitPdfToDefault(file.fileName(), title);
 }
 

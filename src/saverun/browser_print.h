@@ -1,9 +1,12 @@
 #pragma once
 // Loading a page in a tab of the run's headless browser and printing it, as
 // the engine lays it out for paper, to the default printer.
+#include "engine/page_load.h"
 #include "engine/page_settle.h"
 
 #include <QString>
+
+class QFile;
 #include <functional>
 #include <memory>
 
@@ -72,32 +75,29 @@ public:
     // Prints what the tab shows now. The job is titled with the page's
     // title, or with the address when the page has none; the PDF's document
     // properties name the title, the address, the time of printing and the
-    // engine. A page whose script holds the engine is loaded again without
-    // scripts and printed as it stands then.
+    // engine. Gives 0, with failure() saying why, when the page crashed on
+    // the way: no PDF of it is sent.
     int PrintLoadedPage(const QString& address);
 
     // Why the last load failed, in words for users; empty after a success.
     QString failure() const { return failure_; }
 
 private:
-    using Navigation = std::function<void(engine::BrowserTab&)>;
-    struct PendingLoad;
+    using Navigation = engine::Navigation;
 
-    engine::BrowserTab& tab(bool scripts = true);
-    std::unique_ptr<PendingLoad> begin(const Navigation& go);
-    bool finish(PendingLoad& load);
+    engine::BrowserTab& tab();
+    void begin(const Navigation& go);
     static Navigation copyNavigation(const QByteArray& data, const DownloadedPage& source);
-    void reloadWithoutScripts();
-    QByteArray printToPdf();
+    bool lostPage();
+    bool printInto(QFile& file);
 
     engine::HeadlessBrowser& browser_;
     platform::EventPump& events_;
     platform::PrintSystem& printers_;
     int loadLimitSeconds_;
     int settleLimitMs_;
-    Navigation lastNavigation_;
     std::unique_ptr<engine::BrowserTab> tab_;
-    std::unique_ptr<PendingLoad> pending_;  // started by StartLoad
+    std::unique_ptr<engine::PageLoad> pending_;  // started by StartLoad
     QString failure_;
 };
 

@@ -66,7 +66,9 @@ int EngineRendering::printPage(const QString& target) {
         failure_ = browser_.failure();
         return 0;
     }
-    return browser_.PrintLoadedPage(copy ? copy_->address : target);
+    const int job = browser_.PrintLoadedPage(copy ? copy_->address : target);
+    failure_ = browser_.failure();
+    return job;
 }
 
 void EngineRendering::DownloadPageToFile(const QString& address, const QString& path) {

@@ -1,6 +1,7 @@
 #include "page_download.h"
 
 #include "page_address.h"
+#include "engine/load_failure.h"
 #include "platform/event_pump.h"
 #include "platform/failure.h"
 
@@ -167,20 +168,20 @@ DownloadedPage PageFetch::Finish(platform::EventPump& events) {
     // A silent server is cut off by the transfer limit; one that trickles
     // bytes for ever by the overall limit.
     const long long deadline = events.steadyMilliseconds() + kPageFetchLimitMs - t.age.elapsed();
-    while (!reply.isFinished()) {
-        if (events.steadyMilliseconds() >= deadline) {
-            t.fail(QStringLiteral("it took longer than %1 seconds").arg(kPageFetchLimitMs / 1000),
-                   QStringLiteral("the download took longer than %1 s").arg(kPageFetchLimitMs / 1000));
-            break;
-        }
-        events.waitForEvents(100);
-    }
+    if (!platform::WaitUntil(events, [&reply] { return reply.isFinished(); }, deadline))
+        t.fail(QStringLiteral("it took longer than %1 seconds").arg(kPageFetchLimitMs / 1000),
+               QStringLiteral("the download took longer than %1 s").arg(kPageFetchLimitMs / 1000));
     if (!t.source && t.detail.isEmpty()) {
         t.take();
         if (!t.detail.isEmpty()) {
             // Said below.
         } else if (!serverAnswered(reply)) {
             t.fail(reply.errorString(), QStringLiteral("the page could not be downloaded: %1").arg(reply.errorString()));
+        } else if (const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); status >= 400) {
+            // The server's own page for an error is no page of the site.
+            const QString why = engine::HttpFailureText(
+                status, reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+            t.fail(why, why);
         } else if (!t.body.flush()) {
             t.fail(QStringLiteral("it cannot be kept while it arrives: %1").arg(t.body.errorString()),
                    QStringLiteral("the page could not be kept while it downloaded"));

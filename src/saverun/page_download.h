@@ -50,10 +50,11 @@ struct DownloadedPage {
 // Fetches the address (see PageUrlFromTarget), following redirects, while
 // window events keep being handled. The file then holds the body exactly as
 // the server sent it, so a page in any encoding keeps its charset declaration
-// true; links in it are not rewritten. An empty body writes no file. An error
-// page that the server sends (404, 500, ...) is a body like any other.
+// true; links in it are not rewritten. An empty body writes no file.
 // Throws DownloadFailure when no answer came (refused connection, unknown
-// host, time limit, bad address) or the page is larger than the limit, and
+// host, time limit, bad address), the server answered with an error status
+// (400 or more, with a page of its own or not: it is no page of the site) or
+// the page is larger than the limit, and
 // Failure when the file cannot be written. A failed download leaves no file.
 DownloadedPage DownloadPageToFile(platform::EventPump& events, const QString& address, const QString& path);
 

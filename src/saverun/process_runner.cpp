@@ -38,9 +38,7 @@ int startErrorResult(int errorNumber) {
 // The 100 ms pause of a cycle. Window events keep being handled while it lasts,
 // but the pump sleeps until an event arrives, so an idle wait costs no CPU.
 void pauseHandlingEvents(platform::EventPump& events, int milliseconds) {
-    const long long end = events.steadyMilliseconds() + milliseconds;
-    for (long long left = milliseconds; left > 0; left = end - events.steadyMilliseconds())
-        events.waitForEvents(static_cast<int>(left));
+    platform::WaitFor(events, milliseconds);
 }
 
 QString waitingText(const QString& statusText, long long tick) {

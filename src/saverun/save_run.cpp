@@ -249,9 +249,7 @@ bool SaveRun::AwaitJob(Entry& entry, Fallback fallback) {
 void SaveRun::PauseWithEvents(int seconds) { WaitWithEvents(seconds * 1000); }
 
 void SaveRun::WaitWithEvents(int milliseconds) {
-    const long long end = p_.events.steadyMilliseconds() + milliseconds;
-    for (long long now = p_.events.steadyMilliseconds(); now < end; now = p_.events.steadyMilliseconds())
-        p_.events.waitForEvents(static_cast<int>(end - now));
+    platform::WaitFor(p_.events, milliseconds);
 }
 
 void SaveRun::DeleteTemporaryFile() {

@@ -10,6 +10,7 @@
 #include "sitelist/site_list_view.h"
 #include "support/fake_platform.h"
 #include "support/local_http_server.h"
+#include "support/renderer_killer.h"
 #include "support/peak_memory.h"
 #include "support/poppler_tools.h"
 #include "support/qstring_printer.h"
@@ -18,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -211,21 +213,44 @@ TEST_F(SaveRunEndToEnd, EachMethodTurnsThreePagesIntoThreePdfs) {
     }
 }
 
-TEST_F(SaveRunEndToEnd, UnreachableAddressIsReportedAndLeavesNoTemporaryFile) {
+// What gives no page is named in the closing report, with why, for every
+// method: an unreachable address, a server's error page, a page whose
+// renderer dies while it settles. A page sent on by its script before its
+// load prints the page it arrives at.
+TEST_F(SaveRunEndToEnd, WhatGivesNoPageIsReportedAndLeavesNoTemporaryFile) {
     const QString unreachable = QStringLiteral("http://127.0.0.1:%1/nothing.html").arg(LocalHttpServer::closedPort());
+    server.serve("/gone.html", HttpResponse::html(page("Gone Page Marker"), 404));
+    server.serve("/leaving.html", HttpResponse::html("<script>location.replace('gamma.html')</script>"));
+    server.serve("/heavy.html", HttpResponse::html(testing::kHeavyPage));
+    const QString gone = server.url(QStringLiteral("/gone.html"));
+    const QString heavy = server.url(QStringLiteral("/heavy.html"));
     for (int method = 1; method <= 3; ++method) {
         SCOPED_TRACE(method);
         form().ListView1->entries().clear();
+        QDir(out.path()).removeRecursively();
+        QDir().mkpath(out.path());
         dialogs.shown.clear();
-        add(server.url(QStringLiteral("/alpha.html")));
-        add(unreachable);
+        for (const QString& address : {server.url(QStringLiteral("/alpha.html")), unreachable, gone,
+                                       server.url(QStringLiteral("/leaving.html")), heavy,
+                                       server.url(QStringLiteral("/beta.html"))})
+            add(address);
         choose(method);
+        const testing::RendererKiller killer(getpid());
         start();
+        EXPECT_TRUE(killer.killed());
         const QString message = closingMessage();
-        EXPECT_TRUE(message.startsWith(QStringLiteral("Done.\r\n\r\n1 entry gave no PDF:\r\n") + unreachable + ": "))
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Done.\r\n\r\n3 entries gave no PDF:\r\n"))) << message.toStdString();
+        EXPECT_TRUE(message.contains(unreachable + ": ")) << message.toStdString();
+        EXPECT_TRUE(message.contains(QRegularExpression(QRegularExpression::escape(gone) + ": .*404 Not Found")))
             << message.toStdString();
-        EXPECT_TRUE(QFileInfo::exists(pdf(addressName("alpha.html") + ".pdf")));
-        EXPECT_TRUE(QDir(out.path()).entryList({"*.jpg", "*.htm"}, QDir::Files).isEmpty());
+        EXPECT_TRUE(message.contains(QRegularExpression(QRegularExpression::escape(heavy) + ": .*the page crashed")))
+            << message.toStdString();
+        const QStringList expected{addressName("alpha.html") + ".pdf", addressName("beta.html") + ".pdf",
+                                   addressName("leaving.html") + ".pdf"};
+        EXPECT_EQ(files(), expected) << "only the PDFs of pages are left";
+        if (method != 1) {
+            EXPECT_TRUE(testing::PdfText(pdf(expected[2])).contains(QStringLiteral("Gamma Amber Lynx")));
+        }
     }
 }
 

@@ -17,6 +17,7 @@
 namespace quendrel::engine {
 namespace {
 
+using platform::EventPump;
 using platform::QtEventPump;
 
 template <class Done>

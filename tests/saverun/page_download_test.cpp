@@ -125,15 +125,21 @@ TEST_F(PageDownloadTest, AnEmptyBodyWritesNoFile) {
     EXPECT_FALSE(QFileInfo::exists(pageFile));
 }
 
-TEST_F(PageDownloadTest, FollowsRedirectsAndKeepsTheServersErrorPages) {
+TEST_F(PageDownloadTest, FollowsRedirectsAndRefusesTheServersErrorPages) {
     server.serve(QStringLiteral("/old"), HttpResponse::redirect("/new"));
     server.serve(QStringLiteral("/new"), HttpResponse::html("<p>moved here</p>"));
     DownloadPageToFile(events, server.url(QStringLiteral("/old")), pageFile);
     EXPECT_EQ(pageFileBytes(), QByteArray("<p>moved here</p>"));
 
+    QFile::remove(pageFile);
     server.serve(QStringLiteral("/gone"), HttpResponse::html("<p>no such page</p>", 404));
-    DownloadPageToFile(events, server.url(QStringLiteral("/gone")), pageFile);
-    EXPECT_EQ(pageFileBytes(), QByteArray("<p>no such page</p>"));
+    try {
+        DownloadPageToFile(events, server.url(QStringLiteral("/gone")), pageFile);
+        ADD_FAILURE() << "an error page was kept";
+    } catch (const DownloadFailure& failure) {
+        EXPECT_EQ(failure.reason(), QStringLiteral("the server answered 404 Not Found"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(pageFile));
 }
 
 TEST_F(PageDownloadTest, AnAddressWithoutSchemeIsFetchedOverHttp) {

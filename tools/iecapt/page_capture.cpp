@@ -6,9 +6,10 @@
 #include "engine/browser_tab.h"
 #include "platform/failure.h"
 #include "engine/headless_browser.h"
-#include "engine/page_settle.h"
+#include "engine/page_load.h"
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace iecapt {
@@ -17,42 +18,7 @@ namespace {
 
 using quendrel::engine::BrowserTab;
 using quendrel::engine::HeadlessBrowser;
-using quendrel::engine::PageSettle;
-using Load = BrowserTab::Load;
-
-// A page that does not answer a question in this long has a script that
-// holds the engine: its renderer is ended and the page made afresh without
-// scripts.
-constexpr int kAnswerLimitMs = 2000;
-// A wait for the engine looks at the state at least this often; it wakes at
-// once when an event arrives.
-constexpr int kWaitSliceMs = 100;
-// The load of the page made afresh without scripts gets at least this long.
-constexpr int kLoadWithoutScriptsMs = 3000;
-
-bool ended(Load load) { return load == Load::Loaded || load == Load::Failed; }
-
-// Waits for the load: to its end, or, once the deadline has passed, to the
-// first document of the page. Before any document shows, only the time
-// limit ends the wait.
-void awaitLoad(DeadlinePump& events, BrowserTab& tab, long long deadline) {
-    while (!ended(tab.load()) && !(tab.load() == Load::Committed && events.steadyMilliseconds() >= deadline))
-        events.waitForEvents(
-            static_cast<int>(std::clamp<long long>(deadline - events.steadyMilliseconds(), 1, kWaitSliceMs)));
-}
-
-bool answers(BrowserTab& tab) { return tab.evaluateNow(QStringLiteral("1"), kAnswerLimitMs).has_value(); }
-
-// Whether the page settled with its scripts answering; false when a script
-// holds the engine.
-bool settle(DeadlinePump& events, BrowserTab& tab) {
-    PageSettle settle(tab);
-    settle.start();
-    while (!settle.isDone()) events.waitForEvents(kWaitSliceMs);
-    // A page still changing at the limit may be busy, or its script may hold
-    // the engine: a question tells which.
-    return !settle.reachedLimit() || answers(tab);
-}
+using quendrel::engine::LoadOutcome;
 
 class Capture {
 public:
@@ -63,16 +29,21 @@ public:
         try {
             browser_.start();
             tab_ = std::make_unique<BrowserTab>(browser_);
-            bool held = !load(loadDeadline_);
-            if (!failure_.isEmpty()) return {kExitCaptureFailed, failure_};
-            if (held || !settle(events_, *tab_)) {
-                remakeWithoutScripts();
-                held = !load(std::max(loadDeadline_, events_.steadyMilliseconds() + kLoadWithoutScriptsMs));
-                if (!failure_.isEmpty()) return {kExitCaptureFailed, failure_};
-                if (held) return failure(QStringLiteral("the page does not answer"));
-                settle(events_, *tab_);
-            }
+            const QUrl address = address_;
+            // Before any document shows, only the program's time limit ends
+            // the wait.
+            const long long now = events_.steadyMilliseconds();
+            const LoadOutcome loaded = quendrel::engine::LoadAndSettle(
+                tab_, [address](BrowserTab& tab) { tab.navigate(address); },
+                static_cast<int>(std::max<long long>(0, loadDeadline_ - now)), quendrel::engine::kPageSettleLimitMs,
+                static_cast<int>(std::clamp<long long>(events_.deadline() - now, 0, INT_MAX)));
+            if (!loaded.shows())
+                return {kExitCaptureFailed,
+                        QStringLiteral("cannot load %1: %2").arg(address_.toDisplayString(), loaded.failure)};
+            quendrel::engine::PrepareForPaper(*tab_);
             const PagePicture picture = takePicture(*tab_);
+            // A renderer that went on the way leaves a blank picture.
+            if (tab_->crashed()) return failure(tab_->failure());
             if (!picture.error.isEmpty()) return failure(picture.error);
             tab_.reset();
             browser_.end();  // before the write: the engine's memory is given back
@@ -89,49 +60,11 @@ private:
         return {kExitCaptureFailed, QStringLiteral("cannot capture %1: %2").arg(address_.toDisplayString(), why)};
     }
 
-    // Loads the address in the tab; false when the page's script holds the
-    // engine. A load that failed leaves its reason in failure_.
-    bool load(long long deadline) {
-        tab_->navigate(address_);
-        awaitLoad(events_, *tab_, deadline);
-        if (tab_->load() == Load::Failed) {
-            failure_ = loadFailure();
-            return true;
-        }
-        if (tab_->load() == Load::Loaded) return true;
-        // Still loading at the limit: taken as far as it got, unless its
-        // script holds the engine.
-        if (!answers(*tab_)) return false;
-        tab_->stopLoading();
-        return true;
-    }
-
-    QString loadFailure() const {
-        // An error status with a page of the server's own loads and is
-        // captured, as a browser shows it; without one the engine would show
-        // an error page of its own, which is no capture of the site.
-        if (tab_->status() >= 400)
-            return QStringLiteral("cannot load %1: the server answered HTTP %2 without a page")
-                .arg(address_.toDisplayString())
-                .arg(tab_->status());
-        return QStringLiteral("cannot load %1: %2").arg(address_.toDisplayString(), tab_->failure());
-    }
-
-    void remakeWithoutScripts() {
-        // The engine cannot stop a script that never yields: its renderer is
-        // ended, and the page made afresh in a tab that runs no scripts.
-        tab_->crash();
-        tab_.reset();
-        tab_ = std::make_unique<BrowserTab>(browser_, /*scripts=*/false);
-        failure_.clear();
-    }
-
     DeadlinePump& events_;
     QUrl address_;
     long long loadDeadline_;
     HeadlessBrowser browser_;
     std::unique_ptr<BrowserTab> tab_;
-    QString failure_;
 };
 
 }  // namespace
