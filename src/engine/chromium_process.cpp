@@ -34,11 +34,30 @@ QString runnable(const QString& name) {
     return QStandardPaths::findExecutable(name);
 }
 
-// Folders of engines whose program was ended before it could remove them.
+// This machine's name as it may stand in a folder name: a home folder shared
+// between machines holds the folders of engines on each of them.
+QString hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == 0) return QStringLiteral("localhost");
+    QString host = QString::fromLatin1(name);
+    for (QChar& c : host)
+        if (!(c.isLetterOrNumber() || c == u'.' || c == u'_' || c == u'-')) c = u'_';
+    return host;
+}
+
+QString folderPrefix() { return QString::fromLatin1(kFolderPrefix) + hostName() + u'-'; }
+
+// Folders of engines on this machine whose program was ended before it could
+// remove them. Another machine's folders are never touched: whether their
+// program lives cannot be seen from here.
 void removeAbandonedFolders(const QDir& base) {
-    for (const QString& name : base.entryList({QString::fromLatin1(kFolderPrefix) + u'*'}, QDir::Dirs)) {
-        const pid_t owner = name.section(u'-', 1, 1).toInt();
-        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) QDir(base.filePath(name)).removeRecursively();
+    const QString prefix = folderPrefix();
+    for (const QString& name : base.entryList({prefix + u'*'}, QDir::Dirs)) {
+        const QString rest = name.mid(prefix.size());  // <pid>-XXXXXX
+        bool number = false;
+        const pid_t owner = rest.section(u'-', 0, 0).toInt(&number);
+        if (number && rest.count(u'-') == 1 && owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+            QDir(base.filePath(name)).removeRecursively();
     }
 }
 
@@ -51,7 +70,7 @@ QString makePrivateFolder() {
     QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     removeAbandonedFolders(QDir(base));
     QByteArray pattern =
-        QFile::encodeName(base + u'/' + QString::fromLatin1(kFolderPrefix) + QString::number(::getpid()) + u'-') +
+        QFile::encodeName(base + u'/' + folderPrefix() + QString::number(::getpid()) + u'-') +
         "XXXXXX";
     if (!::mkdtemp(pattern.data()))  // mode 0700
         throw EngineUnavailable(QStringLiteral("The web engine cannot start: no private folder in %1 (%2).")
@@ -59,11 +78,19 @@ QString makePrivateFolder() {
     return QFile::decodeName(pattern);
 }
 
+// The automation build is headless by nature and takes no --headless of its own.
+bool isHeadlessShell(const QString& program) {
+    return QFileInfo(program).fileName().contains(QStringLiteral("headless-shell"));
+}
+
 QStringList engineArguments(const QString& program, const QString& folder, const ChromiumOptions& options) {
-    QStringList arguments{
-        program,
-        QStringLiteral("--headless"),
+    QStringList arguments{program};
+    if (!isHeadlessShell(program)) arguments << QStringLiteral("--headless");
+    arguments << QStringList{
         QStringLiteral("--remote-debugging-pipe"),
+        // Pages are untrusted: each site renders in a process of its own,
+        // which the automation build leaves off unless asked.
+        QStringLiteral("--site-per-process"),
         QStringLiteral("--user-data-dir=") + folder + QStringLiteral("/profile"),
         QStringLiteral("--window-size=%1,%2").arg(options.width).arg(options.height),
         QStringLiteral("--hide-scrollbars"),
@@ -124,6 +151,8 @@ int openOrNull(const QByteArray& path, int flags) {
     ::_exit(127);
 }
 
+// Whether the process has ended, waiting at most the time given; it is not
+// reaped, so its process id and group id stay its own until it is.
 bool waitForEnd(pid_t pid, int milliseconds) {
     const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     if (handle >= 0) {
@@ -132,15 +161,21 @@ bool waitForEnd(pid_t pid, int milliseconds) {
         }
         ::close(handle);
     }
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+void reap(pid_t pid) {
     int status = 0;
-    return ::waitpid(pid, &status, WNOHANG) == pid;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace
 
 QString FindChromium() {
     if (const QString chosen = qEnvironmentVariable("QUENDREL_CHROMIUM"); !chosen.isEmpty()) return runnable(chosen);
-    for (const char* name : {"chromium", "chromium-browser"})
+    for (const char* name : {"chromium-headless-shell", "chromium", "chromium-browser"})
         if (const QString found = runnable(QString::fromLatin1(name)); !found.isEmpty()) return found;
     return {};
 }
@@ -185,17 +220,14 @@ ChromiumProcess::ChromiumProcess(pid_t pid, int socket, QString folder)
     : pid_(pid), channel_(socket), folder_(std::move(folder)) {}
 
 ChromiumProcess::~ChromiumProcess() {
-    // Its pipe closing ends the engine; one that lingers is ended with its
-    // whole process group.
+    // Its pipe closing ends the engine; one that lingers is ended by signal.
+    // Its helpers may outlive it: its whole process group is ended while the
+    // engine is still unreaped, so the group's number cannot have passed to
+    // processes of someone else yet.
     channel_.close();
-    if (!waitForEnd(pid_, kEndGraceMs)) {
-        ::kill(-pid_, SIGKILL);
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    ::kill(-pid_, SIGKILL);  // helpers of the engine that outlived it
+    if (!waitForEnd(pid_, kEndGraceMs)) ::kill(pid_, SIGKILL);
+    ::kill(-pid_, SIGKILL);
+    reap(pid_);
     QDir(folder_).removeRecursively();
 }
 

@@ -11,12 +11,15 @@
 
 namespace quendrel::engine {
 
-// "chromium", then "chromium-browser", along PATH; QUENDREL_CHROMIUM names
-// another program in their place. Empty when there is none.
+// "chromium-headless-shell" (the automation build: it starts faster and
+// takes less memory), then "chromium" and "chromium-browser", along PATH;
+// QUENDREL_CHROMIUM names another program in their place. Empty when there
+// is none.
 QString FindChromium();
 
-// The package that brings the engine, for the messages that name it.
-inline constexpr char kChromiumPackage[] = "chromium";
+// The package that brings the engine, for the messages that name it: the
+// one to install, which the program prefers.
+inline constexpr char kChromiumPackage[] = "chromium-headless-shell";
 
 // The engine is missing or does not start: no page can render until that is
 // mended, so callers say it once for what they were asked, not as a fault.

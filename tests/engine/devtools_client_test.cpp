@@ -16,6 +16,7 @@
 
 namespace quendrel::platform {
 namespace {
+using namespace quendrel::engine;
 
 template <class Done>
 bool waitUntil(EventPump& pump, Done done, int limitMs = 5000) {
