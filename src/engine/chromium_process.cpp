@@ -1,6 +1,7 @@
 #include "chromium_process.h"
 
 #include "platform/failure.h"
+#include "platform/posix_process_launcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,14 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace quendrel::engine {
 
@@ -128,49 +123,6 @@ QStringList engineArguments(const QString& program, const QString& folder, const
     return arguments;
 }
 
-int openOrNull(const QByteArray& path, int flags) {
-    const int fd = ::open(path.constData(), flags | O_CLOEXEC, 0600);
-    return fd >= 0 ? fd : ::open("/dev/null", O_RDWR | O_CLOEXEC);
-}
-
-// Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void execEngine(const char* path, char* const* argv, int socket, int input, int errors, pid_t parent) {
-    ::setpgid(0, 0);
-    // The engine ends with the program that started it, however that ends.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(127);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::dup2(input, 0);
-    ::dup2(input, 1);
-    ::dup2(errors, 2);
-    ::dup2(socket, 3);
-    ::dup2(socket, 4);
-    ::execv(path, argv);
-    ::_exit(127);
-}
-
-// Whether the process has ended, waiting at most the time given; it is not
-// reaped, so its process id and group id stay its own until it is.
-bool waitForEnd(pid_t pid, int milliseconds) {
-    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (handle >= 0) {
-        pollfd ready{handle, POLLIN, 0};
-        while (::poll(&ready, 1, milliseconds) < 0 && errno == EINTR) {
-        }
-        ::close(handle);
-    }
-    siginfo_t info{};
-    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
-}
-
-void reap(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
 }  // namespace
 
 QString FindChromium() {
@@ -184,50 +136,46 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& o
     const QString program = FindChromium();
     if (program.isEmpty())
         throw EngineUnavailable(QStringLiteral("The web engine Chromium is not installed. Install the package \"%1\" "
-                                     "(sudo apt-get install %1).")
-                          .arg(QString::fromLatin1(kChromiumPackage)));
+                                               "(sudo apt-get install %1).")
+                                    .arg(QString::fromLatin1(kChromiumPackage)));
+    std::unique_ptr<platform::ProcessLauncher> own;
+    platform::ProcessLauncher* launcher = options.launcher;
+    if (!launcher) launcher = (own = std::make_unique<platform::PosixProcessLauncher>()).get();
     const QString folder = makePrivateFolder();
-
-    QList<QByteArray> encoded;
-    for (const QString& argument : engineArguments(program, folder, options)) encoded << QFile::encodeName(argument);
-    std::vector<char*> argv;
-    for (QByteArray& argument : encoded) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
         QDir(folder).removeRecursively();
-        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        throw EngineUnavailable(
+            QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
-    const int input = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int errors = openOrNull(QFile::encodeName(folder + QStringLiteral("/stderr.log")), O_WRONLY | O_CREAT | O_TRUNC);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) execEngine(argv[0], argv.data(), sockets[1], input, errors, parent);
-    const int forkError = errno;
-    ::close(sockets[1]);
-    ::close(input);
-    ::close(errors);
-    if (pid < 0) {
+    // The engine reads the protocol on its descriptor 3 and writes on 4.
+    platform::ServiceStart how;
+    how.descriptors = {sockets[1], sockets[1]};
+    how.errorFile = folder + QStringLiteral("/stderr.log");
+    long long pid = 0;
+    try {
+        pid = launcher->startService(engineArguments(program, folder, options), how);
+    } catch (const platform::StartFailure& failure) {
         ::close(sockets[0]);
+        ::close(sockets[1]);
         QDir(folder).removeRecursively();
-        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(forkError))));
+        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(failure.description()));
     }
-    return std::unique_ptr<ChromiumProcess>(new ChromiumProcess(pid, sockets[0], folder));
+    ::close(sockets[1]);
+    return std::unique_ptr<ChromiumProcess>(
+        new ChromiumProcess(std::move(own), *launcher, pid, sockets[0], folder));
 }
 
-ChromiumProcess::ChromiumProcess(pid_t pid, int socket, QString folder)
-    : pid_(pid), channel_(socket), folder_(std::move(folder)) {}
+ChromiumProcess::ChromiumProcess(std::unique_ptr<platform::ProcessLauncher> own, platform::ProcessLauncher& launcher,
+                                 long long pid, int socket, QString folder)
+    : ownLauncher_(std::move(own)), launcher_(launcher), pid_(pid), channel_(socket), folder_(std::move(folder)) {}
 
 ChromiumProcess::~ChromiumProcess() {
-    // Its pipe closing ends the engine; one that lingers is ended by signal.
-    // Its helpers may outlive it: its whole process group is ended while the
-    // engine is still unreaped, so the group's number cannot have passed to
-    // processes of someone else yet.
+    // Its pipe closing ends the engine; one that lingers is stopped, with
+    // its whole process group (the launcher ends the group before it reaps
+    // the engine).
     channel_.close();
-    if (!waitForEnd(pid_, kEndGraceMs)) ::kill(pid_, SIGKILL);
-    ::kill(-pid_, SIGKILL);
-    reap(pid_);
+    if (!launcher_.awaitEnd(pid_, kEndGraceMs)) launcher_.stop(pid_);
     QDir(folder_).removeRecursively();
 }
 

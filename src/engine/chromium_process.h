@@ -3,11 +3,11 @@
 // through a pipe, with a private profile that goes with it.
 #include "platform/failure.h"
 #include "pipe_channel.h"
+#include "platform/process_launcher.h"
 
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <sys/types.h>
 
 namespace quendrel::engine {
 
@@ -32,6 +32,8 @@ struct ChromiumOptions {
     // The size of the window pages lay themselves out for.
     int width = 1024;
     int height = 768;
+    // What starts the engine; null for the system's own (fork and exec).
+    platform::ProcessLauncher* launcher = nullptr;
 };
 
 class ChromiumProcess {
@@ -49,14 +51,17 @@ public:
     ChromiumProcess& operator=(const ChromiumProcess&) = delete;
 
     DevToolsChannel& channel() { return channel_; }
-    pid_t pid() const { return pid_; }
+    long long pid() const { return pid_; }
     // What the engine said on stderr before it failed, for a message.
     QString lastWords() const;
 
 private:
-    ChromiumProcess(pid_t pid, int socket, QString folder);
+    ChromiumProcess(std::unique_ptr<platform::ProcessLauncher> own, platform::ProcessLauncher& launcher, long long pid,
+                    int socket, QString folder);
 
-    pid_t pid_;
+    std::unique_ptr<platform::ProcessLauncher> ownLauncher_;
+    platform::ProcessLauncher& launcher_;
+    long long pid_;
     PipeChannel channel_;
     QString folder_;
 };

@@ -8,6 +8,9 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,16 +70,46 @@ void closeQuietly(int fd) {
 constexpr int kKeptErrorBytes = 16 * 1024;
 constexpr int kErrorPipeBytes = 1024 * 1024;
 
+// Lowest descriptor number for the child's own copies while it sets up: above
+// every number it hands over.
+constexpr int kSetUpDescriptors = 64;
+
+}  // namespace
+
+// What the forked child is to become, prepared before the fork.
+struct PosixProcessLauncher::Child {
+    int errorFd = -1;      // becomes descriptor 2 when given
+    int inputFd = -1;      // becomes descriptors 0 and 1 when given
+    std::vector<int> descriptors;  // become 3, 4, ...
+    bool ownGroup = false;
+    pid_t parent = 0;
+};
+
+namespace {
+
 // Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void execChild(const char* path, char* const* argv, int reportFd, int errorFd) {
-    if (errorFd >= 0) {
-        // dup2 leaves the copy open across exec; a pipe that already is
-        // descriptor 2 only loses its close-on-exec flag.
-        if (errorFd == STDERR_FILENO)
-            ::fcntl(errorFd, F_SETFD, 0);
-        else
-            ::dup2(errorFd, STDERR_FILENO);
+[[noreturn]] void execChild(const char* path, char* const* argv, int reportFd, const PosixProcessLauncher::Child& child,
+                            const int* handed, size_t handedCount) {
+    if (child.ownGroup) {
+        ::setpgid(0, 0);
+        // A service ends with the program that started it, however that ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != child.parent) ::_exit(127);
     }
+    // Every descriptor it needs is first moved above the numbers it hands
+    // over, so no dup2 below closes one still to be used.
+    reportFd = ::fcntl(reportFd, F_DUPFD_CLOEXEC, kSetUpDescriptors);
+    int moved[kSetUpDescriptors];
+    for (size_t i = 0; i < handedCount; ++i) moved[i] = ::fcntl(handed[i], F_DUPFD_CLOEXEC, kSetUpDescriptors);
+    const int errorFd = child.errorFd >= 0 ? ::fcntl(child.errorFd, F_DUPFD_CLOEXEC, kSetUpDescriptors) : -1;
+    const int inputFd = child.inputFd >= 0 ? ::fcntl(child.inputFd, F_DUPFD_CLOEXEC, kSetUpDescriptors) : -1;
+    // dup2 leaves the copies open across exec.
+    if (errorFd >= 0) ::dup2(errorFd, STDERR_FILENO);
+    if (inputFd >= 0) {
+        ::dup2(inputFd, STDIN_FILENO);
+        ::dup2(inputFd, STDOUT_FILENO);
+    }
+    for (size_t i = 0; i < handedCount; ++i) ::dup2(moved[i], 3 + static_cast<int>(i));
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -95,6 +128,11 @@ constexpr int kErrorPipeBytes = 1024 * 1024;
     ::_exit(127);
 }
 
+bool endedUnreaped(pid_t pid) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
 }  // namespace
 
 PosixProcessLauncher::~PosixProcessLauncher() {
@@ -102,6 +140,53 @@ PosixProcessLauncher::~PosixProcessLauncher() {
 }
 
 long long PosixProcessLauncher::start(const QStringList& argv, ErrorOutput errors) {
+    Child child;
+    int kept[2] = {-1, -1};
+    if (errors == ErrorOutput::Kept) {
+        if (::pipe2(kept, O_CLOEXEC) != 0) throw startFailure(errno, argv.value(0));
+        ::fcntl(kept[0], F_SETFL, O_NONBLOCK);
+        ::fcntl(kept[0], F_SETPIPE_SZ, kErrorPipeBytes);  // the default 64 KB where refused
+        child.errorFd = kept[1];
+    }
+    long long pid = 0;
+    try {
+        pid = launch(argv, child);
+    } catch (...) {
+        closeQuietly(kept[0]);
+        closeQuietly(kept[1]);
+        throw;
+    }
+    closeQuietly(kept[1]);
+    if (kept[0] >= 0) errors_[pid] = {kept[0], {}};
+    return pid;
+}
+
+long long PosixProcessLauncher::startService(const QStringList& argv, const ServiceStart& how) {
+    if (how.descriptors.size() > static_cast<size_t>(kSetUpDescriptors - 3))
+        throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: too many descriptors"));
+    Child child;
+    child.descriptors = how.descriptors;
+    child.ownGroup = how.ownGroup;
+    child.parent = ::getpid();
+    child.inputFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (!how.errorFile.isEmpty())
+        child.errorFd = ::open(QFile::encodeName(how.errorFile).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                               0600);
+    long long pid = 0;
+    try {
+        pid = launch(argv, child);
+    } catch (...) {
+        closeQuietly(child.inputFd);
+        closeQuietly(child.errorFd);
+        throw;
+    }
+    closeQuietly(child.inputFd);
+    closeQuietly(child.errorFd);
+    if (how.ownGroup) groups_.insert(pid);
+    return pid;
+}
+
+long long PosixProcessLauncher::launch(const QStringList& argv, Child& child) {
     if (argv.isEmpty())
         throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: no program named"));
     const QString& program = argv.front();
@@ -127,29 +212,17 @@ long long PosixProcessLauncher::start(const QStringList& argv, ErrorOutput error
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) throw startFailure(errno, program);
-    int kept[2] = {-1, -1};
-    if (errors == ErrorOutput::Kept) {
-        if (::pipe2(kept, O_CLOEXEC) != 0) {
-            const int pipeError = errno;
-            closeQuietly(report[0]);
-            closeQuietly(report[1]);
-            throw startFailure(pipeError, program);
-        }
-        ::fcntl(kept[0], F_SETFL, O_NONBLOCK);
-        ::fcntl(kept[0], F_SETPIPE_SZ, kErrorPipeBytes);  // the default 64 KB where refused
-    }
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int forkError = errno;
-        for (int fd : {report[0], report[1], kept[0], kept[1]}) closeQuietly(fd);
+        for (int fd : {report[0], report[1]}) closeQuietly(fd);
         throw startFailure(forkError, program);
     }
     if (pid == 0) {
         ::close(report[0]);
-        execChild(path.constData(), cArgv.data(), report[1], kept[1]);
+        execChild(path.constData(), cArgv.data(), report[1], child, child.descriptors.data(), child.descriptors.size());
     }
     ::close(report[1]);
-    closeQuietly(kept[1]);
 
     // The pipe closes by itself when exec succeeds; otherwise it brings the errno.
     int childError = 0;
@@ -159,14 +232,29 @@ long long PosixProcessLauncher::start(const QStringList& argv, ErrorOutput error
     } while (got < 0 && errno == EINTR);
     ::close(report[0]);
     if (got == static_cast<ssize_t>(sizeof childError)) {
+        if (child.ownGroup) ::kill(-pid, SIGKILL);
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        closeQuietly(kept[0]);
         throw startFailure(childError, program);
     }
-    if (kept[0] >= 0) errors_[pid] = {kept[0], {}};
     return pid;
+}
+
+bool PosixProcessLauncher::awaitEnd(long long processId, int milliseconds) {
+    if (processId <= 0 || ended_.count(processId)) return true;
+    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(processId), 0));
+    if (handle >= 0) {
+        pollfd ready{handle, POLLIN, 0};
+        while (::poll(&ready, 1, milliseconds) < 0 && errno == EINTR) {
+        }
+        ::close(handle);
+    }
+    return exitCode(processId).has_value();
+}
+
+void PosixProcessLauncher::endGroup(long long processId) {
+    if (groups_.erase(processId)) ::kill(-static_cast<pid_t>(processId), SIGKILL);
 }
 
 void PosixProcessLauncher::readErrors(long long processId) {
@@ -211,6 +299,11 @@ std::optional<int> PosixProcessLauncher::exitCode(long long processId) {
     // Drained at every question, so the pipe does not fill while the program
     // runs; once it is seen to have ended, all it wrote is in the pipe.
     readErrors(processId);
+    if (groups_.count(processId)) {
+        // What the service left of its group goes before the group's number is free.
+        if (!endedUnreaped(static_cast<pid_t>(processId))) return std::nullopt;
+        endGroup(processId);
+    }
     int status = 0;
     pid_t result;
     do {
@@ -234,6 +327,7 @@ std::optional<int> PosixProcessLauncher::exitCode(long long processId) {
 void PosixProcessLauncher::stop(long long processId) {
     dropErrors(processId);
     if (exitCode(processId)) return;  // ended by itself, now reaped
+    endGroup(processId);
     ::kill(static_cast<pid_t>(processId), SIGKILL);
     int status = 0;
     pid_t result;

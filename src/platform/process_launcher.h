@@ -3,8 +3,10 @@
 #include "failure.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace quendrel::platform {
 
@@ -24,6 +26,20 @@ private:
 // for the caller to read (a program that says why it failed there).
 enum class ErrorOutput { Shared, Kept };
 
+// What a program started as a service of this one (the web engine) gets
+// beyond its argument vector.
+struct ServiceStart {
+    // Given to the program as its descriptors 3, 4, ... in this order; the
+    // caller's own stay open and its.
+    std::vector<int> descriptors;
+    // Its standard error goes to this file (made with mode 0600); standard
+    // input and output are /dev/null.
+    QString errorFile;
+    // It leads a process group of its own, which stop() ends whole, before
+    // the leader is reaped; and it is ended when this process ends.
+    bool ownGroup = true;
+};
+
 class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
@@ -31,6 +47,19 @@ public:
     // Gives the process id, or throws StartFailure when the program cannot start.
     virtual long long start(const QStringList& argv, ErrorOutput errors) = 0;
     long long start(const QStringList& argv) { return start(argv, ErrorOutput::Shared); }
+    // Starts a service program as above. A launcher that cannot hand over
+    // descriptors refuses (StartFailure 5).
+    virtual long long startService(const QStringList& argv, const ServiceStart& how) {
+        (void)argv;
+        (void)how;
+        throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: no services started here"));
+    }
+    // Waits at most the time given for the process to end, without reaping
+    // it; whether it has ended. A launcher that cannot wait only looks.
+    virtual bool awaitEnd(long long processId, int milliseconds) {
+        (void)milliseconds;
+        return exitCode(processId).has_value();
+    }
     // The exit code once the process has ended (reaping it); nothing while it runs.
     virtual std::optional<int> exitCode(long long processId) = 0;
     // Ends a process that is still running and reaps it; a process that has

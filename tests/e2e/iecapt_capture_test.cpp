@@ -215,7 +215,7 @@ TEST_F(IecaptCaptureTest, AnEngineThatIsMissingOrDoesNotStartIsNamedByItsPackage
         EXPECT_EQ(outcome.exitCode, 1) << outcome.errors.toStdString();
         const QStringList said = outcome.errors.split('\n', Qt::SkipEmptyParts).filter("iecapt: ");
         ASSERT_EQ(said.size(), 1) << outcome.errors.toStdString();
-        EXPECT_TRUE(said[0].contains("\"chromium\"")) << said[0].toStdString();
+        EXPECT_TRUE(said[0].contains("\"chromium-headless-shell\"")) << said[0].toStdString();
         EXPECT_TRUE(folderEntries().isEmpty());
     }
 }
