@@ -149,12 +149,13 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& o
             QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
     // The engine reads the protocol on its descriptor 3 and writes on 4.
-    platform::ServiceStart how;
+    platform::StartExtras how;
     how.descriptors = {sockets[1], sockets[1]};
     how.errorFile = folder + QStringLiteral("/stderr.log");
+    how.service = true;
     long long pid = 0;
     try {
-        pid = launcher->startService(engineArguments(program, folder, options), how);
+        pid = launcher->startWith(engineArguments(program, folder, options), platform::ErrorOutput::Shared, how);
     } catch (const platform::StartFailure& failure) {
         ::close(sockets[0]);
         ::close(sockets[1]);

@@ -34,6 +34,9 @@ struct ChromiumOptions {
     int height = 768;
     // What starts the engine; null for the system's own (fork and exec).
     platform::ProcessLauncher* launcher = nullptr;
+    // A channel to an engine that another program runs and lends (see
+    // devtools_relay.h), used in place of starting one; -1 for none.
+    int lentEngine = -1;
 };
 
 class ChromiumProcess {

@@ -81,6 +81,7 @@ struct PosixProcessLauncher::Child {
     int errorFd = -1;      // becomes descriptor 2 when given
     int inputFd = -1;      // becomes descriptors 0 and 1 when given
     std::vector<int> descriptors;  // become 3, 4, ...
+    QStringList environment;       // NAME=value added to this process's
     bool ownGroup = false;
     pid_t parent = 0;
 };
@@ -88,8 +89,8 @@ struct PosixProcessLauncher::Child {
 namespace {
 
 // Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void execChild(const char* path, char* const* argv, int reportFd, const PosixProcessLauncher::Child& child,
-                            const int* handed, size_t handedCount) {
+[[noreturn]] void execChild(const char* path, char* const* argv, char* const* environment, int reportFd,
+                            const PosixProcessLauncher::Child& child, const int* handed, size_t handedCount) {
     if (child.ownGroup) {
         ::setpgid(0, 0);
         // A service ends with the program that started it, however that ends.
@@ -119,7 +120,7 @@ namespace {
     sigemptyset(&byDefault.sa_mask);
     for (int signal = 1; signal < NSIG; ++signal)
         if (signal != SIGKILL && signal != SIGSTOP) sigaction(signal, &byDefault, nullptr);
-    ::execv(path, argv);
+    ::execve(path, argv, environment);
     const int error = errno;
     ssize_t written;
     do {
@@ -140,49 +141,42 @@ PosixProcessLauncher::~PosixProcessLauncher() {
 }
 
 long long PosixProcessLauncher::start(const QStringList& argv, ErrorOutput errors) {
+    return startWith(argv, errors, {});
+}
+
+long long PosixProcessLauncher::startWith(const QStringList& argv, ErrorOutput errors, const StartExtras& extras) {
+    if (extras.descriptors.size() > static_cast<size_t>(kSetUpDescriptors - 3))
+        throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: too many descriptors"));
     Child child;
+    child.descriptors = extras.descriptors;
+    child.ownGroup = extras.service;
+    child.parent = ::getpid();
+    child.environment = extras.environment;
+    std::vector<int> owned;  // this side's copies, closed once the child has its own
     int kept[2] = {-1, -1};
-    if (errors == ErrorOutput::Kept) {
+    if (!extras.errorFile.isEmpty()) {
+        child.errorFd = ::open(QFile::encodeName(extras.errorFile).constData(),
+                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        owned.push_back(child.errorFd);
+    } else if (errors == ErrorOutput::Kept) {
         if (::pipe2(kept, O_CLOEXEC) != 0) throw startFailure(errno, argv.value(0));
         ::fcntl(kept[0], F_SETFL, O_NONBLOCK);
         ::fcntl(kept[0], F_SETPIPE_SZ, kErrorPipeBytes);  // the default 64 KB where refused
         child.errorFd = kept[1];
+        owned.push_back(kept[1]);
     }
+    if (extras.service) owned.push_back(child.inputFd = ::open("/dev/null", O_RDWR | O_CLOEXEC));
     long long pid = 0;
     try {
         pid = launch(argv, child);
     } catch (...) {
+        for (int fd : owned) closeQuietly(fd);
         closeQuietly(kept[0]);
-        closeQuietly(kept[1]);
         throw;
     }
-    closeQuietly(kept[1]);
+    for (int fd : owned) closeQuietly(fd);
     if (kept[0] >= 0) errors_[pid] = {kept[0], {}};
-    return pid;
-}
-
-long long PosixProcessLauncher::startService(const QStringList& argv, const ServiceStart& how) {
-    if (how.descriptors.size() > static_cast<size_t>(kSetUpDescriptors - 3))
-        throw StartFailure(5, QStringLiteral("Invalid procedure call or argument: too many descriptors"));
-    Child child;
-    child.descriptors = how.descriptors;
-    child.ownGroup = how.ownGroup;
-    child.parent = ::getpid();
-    child.inputFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (!how.errorFile.isEmpty())
-        child.errorFd = ::open(QFile::encodeName(how.errorFile).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                               0600);
-    long long pid = 0;
-    try {
-        pid = launch(argv, child);
-    } catch (...) {
-        closeQuietly(child.inputFd);
-        closeQuietly(child.errorFd);
-        throw;
-    }
-    closeQuietly(child.inputFd);
-    closeQuietly(child.errorFd);
-    if (how.ownGroup) groups_.insert(pid);
+    if (extras.service) groups_.insert(pid);
     return pid;
 }
 
@@ -210,6 +204,19 @@ long long PosixProcessLauncher::launch(const QStringList& argv, Child& child) {
     for (QByteArray& argument : encoded) cArgv.push_back(argument.data());
     cArgv.push_back(nullptr);
 
+    // The environment is made before the fork: the child may only exec.
+    QList<QByteArray> settings;
+    for (char** entry = environ; *entry; ++entry) settings << QByteArray(*entry);
+    for (const QString& setting : child.environment) {
+        const QByteArray added = QFile::encodeName(setting);
+        const QByteArray name = added.left(added.indexOf('=') + 1);
+        settings.removeIf([&](const QByteArray& had) { return had.startsWith(name); });
+        settings << added;
+    }
+    std::vector<char*> cEnvironment;
+    for (QByteArray& setting : settings) cEnvironment.push_back(setting.data());
+    cEnvironment.push_back(nullptr);
+
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) throw startFailure(errno, program);
     const pid_t pid = ::fork();
@@ -220,7 +227,8 @@ long long PosixProcessLauncher::launch(const QStringList& argv, Child& child) {
     }
     if (pid == 0) {
         ::close(report[0]);
-        execChild(path.constData(), cArgv.data(), report[1], child, child.descriptors.data(), child.descriptors.size());
+        execChild(path.constData(), cArgv.data(), cEnvironment.data(), report[1], child, child.descriptors.data(),
+                  child.descriptors.size());
     }
     ::close(report[1]);
 

@@ -42,7 +42,7 @@ public:
     std::optional<int> exitCode(long long processId) override;
     void stop(long long processId) override;
     QByteArray takeErrorOutput(long long processId) override;
-    long long startService(const QStringList& argv, const ServiceStart& how) override;
+    long long startWith(const QStringList& argv, ErrorOutput errors, const StartExtras& extras) override;
     bool awaitEnd(long long processId, int milliseconds) override;
 
     struct Child;  // what a forked child is to become
