@@ -2,7 +2,8 @@
 # Builds the Debian package from a build folder and checks it for real, as
 # root, with cupsd running:
 #   - lintian reports no errors; the package holds the files it should, with
-#     their modes; it depends on chromium and on no Qt WebEngine package;
+#     their modes; it depends on chromium-headless-shell or chromium and on no
+#     Qt WebEngine package;
 #     desktop-file-validate and appstreamcli accept its listing;
 #   - apt-get installs it and the queue appears; the installed programs run;
 #     an ordinary user's whole run through the installed program's window
@@ -85,11 +86,15 @@ lrwxrwxrwx usr/bin/quendrel-batch -> ../lib/quendrel/quendrel-batch
 EOF
 if grep -v ' root/root ' "$work/contents"; then fail "files above are not owned by root"; fi
 if awk '{ print $3 }' "$work/contents" | grep -v -e '^\./$' -e '^\./usr/'; then fail "files above lie outside /usr"; fi
-dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//' >"$work/depends"
+dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/ *$//; s/ *([^)]*)//g' >"$work/depends"
 # The pages render in the system's Chromium, run and not linked: only the
 # explicit dependency brings it, and its updates reach Quendrel through it.
-for needed in chromium cups cups-client libcups2; do
-  grep -qx "$needed" "$work/depends" || fail "Depends lacks $needed"
+# The automation build comes first; the desktop browser does as well.
+grep -qx 'chromium-headless-shell | chromium' "$work/depends" ||
+  fail "Depends lacks \"chromium-headless-shell | chromium\""
+sed 's/ .*//' "$work/depends" >"$work/depends-first"
+for needed in cups cups-client libcups2; do
+  grep -qx "$needed" "$work/depends-first" || fail "Depends lacks $needed"
 done
 if grep -i webengine "$work/depends"; then fail "Depends names the Qt WebEngine packages above"; fi
 

@@ -1,6 +1,7 @@
 #include "chromium_process.h"
 
 #include "platform/failure.h"
+#include "platform/posix_process_launcher.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,14 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace quendrel::engine {
 
@@ -34,11 +29,30 @@ QString runnable(const QString& name) {
     return QStandardPaths::findExecutable(name);
 }
 
-// Folders of engines whose program was ended before it could remove them.
+// This machine's name as it may stand in a folder name: a home folder shared
+// between machines holds the folders of engines on each of them.
+QString hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == 0) return QStringLiteral("localhost");
+    QString host = QString::fromLatin1(name);
+    for (QChar& c : host)
+        if (!(c.isLetterOrNumber() || c == u'.' || c == u'_' || c == u'-')) c = u'_';
+    return host;
+}
+
+QString folderPrefix() { return QString::fromLatin1(kFolderPrefix) + hostName() + u'-'; }
+
+// Folders of engines on this machine whose program was ended before it could
+// remove them. Another machine's folders are never touched: whether their
+// program lives cannot be seen from here.
 void removeAbandonedFolders(const QDir& base) {
-    for (const QString& name : base.entryList({QString::fromLatin1(kFolderPrefix) + u'*'}, QDir::Dirs)) {
-        const pid_t owner = name.section(u'-', 1, 1).toInt();
-        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH) QDir(base.filePath(name)).removeRecursively();
+    const QString prefix = folderPrefix();
+    for (const QString& name : base.entryList({prefix + u'*'}, QDir::Dirs)) {
+        const QString rest = name.mid(prefix.size());  // <pid>-XXXXXX
+        bool number = false;
+        const pid_t owner = rest.section(u'-', 0, 0).toInt(&number);
+        if (number && rest.count(u'-') == 1 && owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
+            QDir(base.filePath(name)).removeRecursively();
     }
 }
 
@@ -51,7 +65,7 @@ QString makePrivateFolder() {
     QFile::setPermissions(base, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     removeAbandonedFolders(QDir(base));
     QByteArray pattern =
-        QFile::encodeName(base + u'/' + QString::fromLatin1(kFolderPrefix) + QString::number(::getpid()) + u'-') +
+        QFile::encodeName(base + u'/' + folderPrefix() + QString::number(::getpid()) + u'-') +
         "XXXXXX";
     if (!::mkdtemp(pattern.data()))  // mode 0700
         throw EngineUnavailable(QStringLiteral("The web engine cannot start: no private folder in %1 (%2).")
@@ -59,11 +73,19 @@ QString makePrivateFolder() {
     return QFile::decodeName(pattern);
 }
 
+// The automation build is headless by nature and takes no --headless of its own.
+bool isHeadlessShell(const QString& program) {
+    return QFileInfo(program).fileName().contains(QStringLiteral("headless-shell"));
+}
+
 QStringList engineArguments(const QString& program, const QString& folder, const ChromiumOptions& options) {
-    QStringList arguments{
-        program,
-        QStringLiteral("--headless"),
+    QStringList arguments{program};
+    if (!isHeadlessShell(program)) arguments << QStringLiteral("--headless");
+    arguments << QStringList{
         QStringLiteral("--remote-debugging-pipe"),
+        // Pages are untrusted: each site renders in a process of its own,
+        // which the automation build leaves off unless asked.
+        QStringLiteral("--site-per-process"),
         QStringLiteral("--user-data-dir=") + folder + QStringLiteral("/profile"),
         QStringLiteral("--window-size=%1,%2").arg(options.width).arg(options.height),
         QStringLiteral("--hide-scrollbars"),
@@ -101,46 +123,11 @@ QStringList engineArguments(const QString& program, const QString& folder, const
     return arguments;
 }
 
-int openOrNull(const QByteArray& path, int flags) {
-    const int fd = ::open(path.constData(), flags | O_CLOEXEC, 0600);
-    return fd >= 0 ? fd : ::open("/dev/null", O_RDWR | O_CLOEXEC);
-}
-
-// Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void execEngine(const char* path, char* const* argv, int socket, int input, int errors, pid_t parent) {
-    ::setpgid(0, 0);
-    // The engine ends with the program that started it, however that ends.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != parent) ::_exit(127);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::dup2(input, 0);
-    ::dup2(input, 1);
-    ::dup2(errors, 2);
-    ::dup2(socket, 3);
-    ::dup2(socket, 4);
-    ::execv(path, argv);
-    ::_exit(127);
-}
-
-bool waitForEnd(pid_t pid, int milliseconds) {
-    const int handle = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    if (handle >= 0) {
-        pollfd ready{handle, POLLIN, 0};
-        while (::poll(&ready, 1, milliseconds) < 0 && errno == EINTR) {
-        }
-        ::close(handle);
-    }
-    int status = 0;
-    return ::waitpid(pid, &status, WNOHANG) == pid;
-}
-
 }  // namespace
 
 QString FindChromium() {
     if (const QString chosen = qEnvironmentVariable("QUENDREL_CHROMIUM"); !chosen.isEmpty()) return runnable(chosen);
-    for (const char* name : {"chromium", "chromium-browser"})
+    for (const char* name : {"chromium-headless-shell", "chromium", "chromium-browser"})
         if (const QString found = runnable(QString::fromLatin1(name)); !found.isEmpty()) return found;
     return {};
 }
@@ -149,53 +136,47 @@ std::unique_ptr<ChromiumProcess> ChromiumProcess::Start(const ChromiumOptions& o
     const QString program = FindChromium();
     if (program.isEmpty())
         throw EngineUnavailable(QStringLiteral("The web engine Chromium is not installed. Install the package \"%1\" "
-                                     "(sudo apt-get install %1).")
-                          .arg(QString::fromLatin1(kChromiumPackage)));
+                                               "(sudo apt-get install %1).")
+                                    .arg(QString::fromLatin1(kChromiumPackage)));
+    std::unique_ptr<platform::ProcessLauncher> own;
+    platform::ProcessLauncher* launcher = options.launcher;
+    if (!launcher) launcher = (own = std::make_unique<platform::PosixProcessLauncher>()).get();
     const QString folder = makePrivateFolder();
-
-    QList<QByteArray> encoded;
-    for (const QString& argument : engineArguments(program, folder, options)) encoded << QFile::encodeName(argument);
-    std::vector<char*> argv;
-    for (QByteArray& argument : encoded) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
         QDir(folder).removeRecursively();
-        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        throw EngineUnavailable(
+            QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
-    const int input = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    const int errors = openOrNull(QFile::encodeName(folder + QStringLiteral("/stderr.log")), O_WRONLY | O_CREAT | O_TRUNC);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) execEngine(argv[0], argv.data(), sockets[1], input, errors, parent);
-    const int forkError = errno;
-    ::close(sockets[1]);
-    ::close(input);
-    ::close(errors);
-    if (pid < 0) {
+    // The engine reads the protocol on its descriptor 3 and writes on 4.
+    platform::StartExtras how;
+    how.descriptors = {sockets[1], sockets[1]};
+    how.errorFile = folder + QStringLiteral("/stderr.log");
+    how.service = true;
+    long long pid = 0;
+    try {
+        pid = launcher->startWith(engineArguments(program, folder, options), platform::ErrorOutput::Shared, how);
+    } catch (const platform::StartFailure& failure) {
         ::close(sockets[0]);
+        ::close(sockets[1]);
         QDir(folder).removeRecursively();
-        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(QString::fromLocal8Bit(std::strerror(forkError))));
+        throw EngineUnavailable(QStringLiteral("The web engine cannot start: %1").arg(failure.description()));
     }
-    return std::unique_ptr<ChromiumProcess>(new ChromiumProcess(pid, sockets[0], folder));
+    ::close(sockets[1]);
+    return std::unique_ptr<ChromiumProcess>(
+        new ChromiumProcess(std::move(own), *launcher, pid, sockets[0], folder));
 }
 
-ChromiumProcess::ChromiumProcess(pid_t pid, int socket, QString folder)
-    : pid_(pid), channel_(socket), folder_(std::move(folder)) {}
+ChromiumProcess::ChromiumProcess(std::unique_ptr<platform::ProcessLauncher> own, platform::ProcessLauncher& launcher,
+                                 long long pid, int socket, QString folder)
+    : ownLauncher_(std::move(own)), launcher_(launcher), pid_(pid), channel_(socket), folder_(std::move(folder)) {}
 
 ChromiumProcess::~ChromiumProcess() {
-    // Its pipe closing ends the engine; one that lingers is ended with its
-    // whole process group.
+    // Its pipe closing ends the engine; one that lingers is stopped, with
+    // its whole process group (the launcher ends the group before it reaps
+    // the engine).
     channel_.close();
-    if (!waitForEnd(pid_, kEndGraceMs)) {
-        ::kill(-pid_, SIGKILL);
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    ::kill(-pid_, SIGKILL);  // helpers of the engine that outlived it
+    if (!launcher_.awaitEnd(pid_, kEndGraceMs)) launcher_.stop(pid_);
     QDir(folder_).removeRecursively();
 }
 

@@ -3,20 +3,23 @@
 // through a pipe, with a private profile that goes with it.
 #include "platform/failure.h"
 #include "pipe_channel.h"
+#include "platform/process_launcher.h"
 
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <sys/types.h>
 
 namespace quendrel::engine {
 
-// "chromium", then "chromium-browser", along PATH; QUENDREL_CHROMIUM names
-// another program in their place. Empty when there is none.
+// "chromium-headless-shell" (the automation build: it starts faster and
+// takes less memory), then "chromium" and "chromium-browser", along PATH;
+// QUENDREL_CHROMIUM names another program in their place. Empty when there
+// is none.
 QString FindChromium();
 
-// The package that brings the engine, for the messages that name it.
-inline constexpr char kChromiumPackage[] = "chromium";
+// The package that brings the engine, for the messages that name it: the
+// one to install, which the program prefers.
+inline constexpr char kChromiumPackage[] = "chromium-headless-shell";
 
 // The engine is missing or does not start: no page can render until that is
 // mended, so callers say it once for what they were asked, not as a fault.
@@ -29,6 +32,11 @@ struct ChromiumOptions {
     // The size of the window pages lay themselves out for.
     int width = 1024;
     int height = 768;
+    // What starts the engine; null for the system's own (fork and exec).
+    platform::ProcessLauncher* launcher = nullptr;
+    // A channel to an engine that another program runs and lends (see
+    // devtools_relay.h), used in place of starting one; -1 for none.
+    int lentEngine = -1;
 };
 
 class ChromiumProcess {
@@ -46,14 +54,17 @@ public:
     ChromiumProcess& operator=(const ChromiumProcess&) = delete;
 
     DevToolsChannel& channel() { return channel_; }
-    pid_t pid() const { return pid_; }
+    long long pid() const { return pid_; }
     // What the engine said on stderr before it failed, for a message.
     QString lastWords() const;
 
 private:
-    ChromiumProcess(pid_t pid, int socket, QString folder);
+    ChromiumProcess(std::unique_ptr<platform::ProcessLauncher> own, platform::ProcessLauncher& launcher, long long pid,
+                    int socket, QString folder);
 
-    pid_t pid_;
+    std::unique_ptr<platform::ProcessLauncher> ownLauncher_;
+    platform::ProcessLauncher& launcher_;
+    long long pid_;
     PipeChannel channel_;
     QString folder_;
 };

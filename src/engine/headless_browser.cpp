@@ -5,6 +5,7 @@
 #include "platform/failure.h"
 
 #include <QJsonArray>
+#include <utility>
 
 namespace quendrel::engine {
 
@@ -13,6 +14,8 @@ namespace {
 constexpr int kStartLimitMs = 30'000;
 // As many as a run has pages in flight at once, with the one in hand.
 constexpr size_t kMostIdleTabs = 8;
+// A lent engine that has been given back.
+constexpr int kLentEngineGone = -2;
 }  // namespace
 
 HeadlessBrowser::HeadlessBrowser(EventPump& events, ChromiumOptions options)
@@ -26,14 +29,26 @@ void HeadlessBrowser::end() {
     idleTabs_.clear();
     client_.reset();
     process_.reset();
+    lent_.reset();
+}
+
+DevToolsChannel& HeadlessBrowser::open() {
+    if (attached_) return *attached_;
+    if (options_.lentEngine < 0) {
+        process_ = ChromiumProcess::Start(options_);
+        return process_->channel();
+    }
+    if (options_.lentEngine == kLentEngineGone)
+        throw EngineUnavailable(QStringLiteral("The web engine lent to this program has ended."));
+    lent_ = std::make_unique<PipeChannel>(std::exchange(options_.lentEngine, kLentEngineGone));
+    return *lent_;
 }
 
 void HeadlessBrowser::start() {
     if (isRunning()) return;
     end();
     ++generation_;
-    if (!attached_) process_ = ChromiumProcess::Start(options_);
-    client_ = std::make_unique<DevToolsClient>(attached_ ? *attached_ : process_->channel());
+    client_ = std::make_unique<DevToolsClient>(open());
     const DevToolsReply version = client_->call(events_, QStringLiteral("Browser.getVersion"), {}, {}, kStartLimitMs);
     if (!version.ok) {
         QString words = process_ ? process_->lastWords().section(u'\n', -1).trimmed() : QString();

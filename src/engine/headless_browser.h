@@ -27,10 +27,12 @@ public:
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
 
     // Starts the engine unless it runs; one that has ended (crashed, killed)
-    // is started afresh. Throws EngineUnavailable with a message that names the
+    // is started afresh. An engine lent by another program is taken instead,
+    // once: it is not started again. Throws EngineUnavailable with a message that names the
     // package when it is missing or does not start.
     void start();
     // Ends the engine and removes its profile; the next start makes a new one.
+    // A lent engine is given back (its lender closes what was made in it).
     void end();
 
     // A tab that has served a page, kept for the next one, so that pages of
@@ -55,12 +57,14 @@ public:
     int generation() const { return generation_; }
 
 private:
+    DevToolsChannel& open();
     void refuseUnattendedWork();
 
     EventPump& events_;
     ChromiumOptions options_;
     DevToolsChannel* attached_ = nullptr;
     std::unique_ptr<ChromiumProcess> process_;
+    std::unique_ptr<PipeChannel> lent_;
     std::unique_ptr<DevToolsClient> client_;
     std::vector<std::unique_ptr<BrowserTab>> idleTabs_;
     QString version_;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <map>
+#include <set>
 
 namespace quendrel::platform {
 
@@ -28,6 +29,11 @@ namespace quendrel::platform {
 // whenever the process is asked about; the last 16 KB are kept. The pipe is
 // made large (1 MB where the system allows), so a program that is not asked
 // about for a while does not stall on a full pipe in practice.
+//
+// A service leads a process group of its own and dies with this process
+// (PR_SET_PDEATHSIG); once it has ended, or when it is stopped, its whole
+// group is ended before the leader is reaped, so the group's number cannot
+// have passed to someone else's processes.
 class PosixProcessLauncher : public ProcessLauncher {
 public:
     using ProcessLauncher::start;
@@ -36,8 +42,15 @@ public:
     std::optional<int> exitCode(long long processId) override;
     void stop(long long processId) override;
     QByteArray takeErrorOutput(long long processId) override;
+    long long startWith(const QStringList& argv, ErrorOutput errors, const StartExtras& extras) override;
+    bool awaitEnd(long long processId, int milliseconds) override;
+
+    struct Child;  // what a forked child is to become
 
 private:
+    long long launch(const QStringList& argv, Child& child);
+    // Ends the process group a service leads, while its leader is still unreaped.
+    void endGroup(long long processId);
     struct KeptErrors {
         int pipe = -1;  // the reading end, until the program's side has closed
         QByteArray tail;
@@ -47,6 +60,7 @@ private:
 
     std::map<long long, int> ended_;  // reaped children, asked about again
     std::map<long long, KeptErrors> errors_;
+    std::set<long long> groups_;  // services leading a process group, until reaped
 };
 
 }  // namespace quendrel::platform

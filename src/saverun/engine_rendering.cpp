@@ -27,8 +27,8 @@ void EngineRendering::CaptureSnapshot(const QString& address, const QString& cap
     failure_ = quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath);
 }
 
-SnapshotPlatform EngineRendering::snapshots() const {
-    return {platform_.desktop, platform_.processes, platform_.events};
+SnapshotPlatform EngineRendering::snapshots() {
+    return {platform_.desktop, platform_.processes, platform_.events, &engine_};
 }
 
 void EngineRendering::LoadPicture(const QString& capturePath) {

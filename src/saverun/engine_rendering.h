@@ -41,7 +41,7 @@ public:
     void LookAhead(const QList<AheadEntry>& coming) override;
 
 private:
-    SnapshotPlatform snapshots() const;
+    SnapshotPlatform snapshots();
     int printPage(const QString& target);
     std::unique_ptr<AheadWork> startAhead(const AheadEntry& entry);
 

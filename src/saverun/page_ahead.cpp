@@ -51,8 +51,8 @@ AheadCapture::AheadCapture(SnapshotPlatform platform, const QString& address, in
 AheadCapture::~AheadCapture() { end(); }
 
 void AheadCapture::end() {
-    if (started_.processId <= 0) return;
-    platform_.processes.stop(std::exchange(started_.processId, 0));
+    if (started_.processId > 0) platform_.processes.stop(std::exchange(started_.processId, 0));
+    started_.relay.reset();  // what the program made in the run's engine goes with it
 }
 
 QString AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {

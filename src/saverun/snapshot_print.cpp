@@ -1,6 +1,8 @@
 #include "snapshot_print.h"
 
 #include "command_line.h"
+#include "engine/devtools_relay.h"
+#include "engine/headless_browser.h"
 #include "pdf_properties.h"
 #include "platform/desktop.h"
 #include "platform/failure.h"
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
+#include <unistd.h>
 
 namespace quendrel {
 
@@ -90,14 +93,42 @@ QString CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar,
     return AwaitCapture(platform, progressBar, entryCount, StartCapture(platform, address, capturePath));
 }
 
+namespace {
+// The capture program started on the run's engine, lent to it over a private
+// socket pair; nothing started when the engine or the pair cannot be had, and
+// the program then starts an engine of its own (and says what fails).
+StartedCapture StartOnLentEngine(SnapshotPlatform platform, const QStringList& argv) {
+    int programEnd = -1;
+    std::shared_ptr<engine::DevToolsRelay> relay;
+    try {
+        relay = engine::DevToolsRelay::Open(*platform.engine, programEnd);
+    } catch (const Failure&) {
+        return {};
+    }
+    platform::StartExtras lent;
+    lent.descriptors = {programEnd};
+    lent.environment = {QStringLiteral("%1=%2").arg(QString::fromLatin1(engine::kHandedEngineVariable))
+                            .arg(engine::kHandedEngineDescriptor)};
+    StartedCapture started;
+    try {
+        started = {platform.processes.startWith(argv, platform::ErrorOutput::Kept, lent), {}, std::move(relay)};
+    } catch (const platform::StartFailure&) {
+    }
+    ::close(programEnd);
+    return started;
+}
+}  // namespace
+
 StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath) {
     const QStringList argv =
         SplitWindowsCommandLine(CaptureCommandLine(platform.desktop.programFolder(), address, capturePath));
     if (argv.isEmpty()) return {};
+    if (platform.engine)
+        if (StartedCapture lent = StartOnLentEngine(platform, argv); lent.processId > 0) return lent;
     try {
-        return {platform.processes.start(argv, platform::ErrorOutput::Kept), {}};
+        return {platform.processes.start(argv, platform::ErrorOutput::Kept), {}, {}};
     } catch (const platform::StartFailure& failure) {
-        return {0, QStringLiteral("the capture program cannot start (%1)").arg(failure.description())};
+        return {0, QStringLiteral("the capture program cannot start (%1)").arg(failure.description()), {}};
     }
 }
 

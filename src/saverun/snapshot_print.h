@@ -18,6 +18,11 @@ namespace quendrel {
 
 class ProgressDisplay;
 
+namespace engine {
+class DevToolsRelay;
+class HeadlessBrowser;
+}  // namespace engine
+
 namespace platform {
 class Desktop;
 class EventPump;
@@ -29,6 +34,9 @@ struct SnapshotPlatform {
     platform::Desktop& desktop;  // the program folder, where the capture program lies
     platform::ProcessLauncher& processes;
     platform::EventPump& events;
+    // The run's engine, lent to each capture so none starts its own; null
+    // for captures that start their own.
+    engine::HeadlessBrowser* engine = nullptr;
 };
 
 // Runs the capture program beside the executable for the address, writing a
@@ -47,6 +55,8 @@ QString CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar,
 struct StartedCapture {
     long long processId = 0;
     QString failure;  // why it did not start
+    // The run's engine as lent to it, until the capture is done with.
+    std::shared_ptr<engine::DevToolsRelay> relay;
 };
 StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath);
 QString AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,

@@ -126,8 +126,8 @@ TEST_F(BrowserPrintTest, AMissingOrBrokenEngineIsSaidClearly) {
         const char* program;
         const char* says;
     } engines[] = {
-        {"/nonexistent/chromium", "is not installed. Install the package \"chromium\""},
-        {"/bin/false", "(package \"chromium\") did not start"},
+        {"/nonexistent/chromium", "is not installed. Install the package \"chromium-headless-shell\""},
+        {"/bin/false", "(package \"chromium-headless-shell\") did not start"},
     };
     for (const auto& broken : engines) {
         SCOPED_TRACE(broken.program);

@@ -1,5 +1,7 @@
 #include "engine/devtools_client.h"
 
+#include "engine/devtools_relay.h"
+#include "engine/headless_browser.h"
 #include "engine/pipe_channel.h"
 #include "platform/qt_event_pump.h"
 
@@ -16,6 +18,7 @@
 
 namespace quendrel::engine {
 namespace {
+using namespace quendrel::engine;
 
 using platform::EventPump;
 using platform::QtEventPump;
@@ -347,6 +350,54 @@ INSTANTIATE_TEST_SUITE_P(
                       Reentry{"EventDuringCall", Ender::EventDuringCall, false},
                       Reentry{"EventDuringCallWithChannel", Ender::EventDuringCall, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The run's engine lent to a program: the test plays the engine, and the
+// program is a client of its own on the other end of the relay.
+TEST(DevToolsRelayTest, TheProgramReachesOnlyWhatItMadeAndWhatItMadeCloses) {
+    QtEventPump pump;
+    int engineEnds[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, engineEnds), 0);
+    ScriptedBrowser engine(engineEnds[1], pump);
+    engine.onCall = [&](const QJsonObject& call) {
+        QJsonObject result;
+        if (call["method"] == "Browser.getVersion") result = {{"product", "Chromium/1"}, {"userAgent", "UA"}};
+        if (call["method"] == "Target.createTarget") result = {{"targetId", "T1"}};
+        if (call["method"] == "Target.attachToTarget") result = {{"sessionId", "S1"}};
+        QJsonObject answer{{"id", call["id"]}, {"result", result}};
+        if (call.contains("sessionId")) answer.insert("sessionId", call["sessionId"]);
+        engine.write(framed(answer));
+    };
+    ChromiumOptions lent;
+    lent.lentEngine = engineEnds[0];
+    HeadlessBrowser browser(pump, lent);
+    int programEnd = -1;
+    std::unique_ptr<DevToolsRelay> relay = DevToolsRelay::Open(browser, programEnd);
+    auto programChannel = std::make_unique<PipeChannel>(programEnd);
+    DevToolsClient program(*programChannel);
+
+    EXPECT_EQ(program.call(pump, "Target.createTarget", {{"url", "about:blank"}}).result["targetId"], "T1");
+    EXPECT_EQ(program.call(pump, "Target.attachToTarget", {{"targetId", "T1"}}).result["sessionId"], "S1");
+    EXPECT_TRUE(program.call(pump, "Page.enable", {}, "S1").ok);
+    QStringList heard;
+    program.listen("S1", [&](const QString& method, const QJsonObject&) { heard << method; });
+    program.listen("S9", [&](const QString& method, const QJsonObject&) { heard << "S9 " + method; });
+    engine.write(event("Page.loadEventFired", "S9") + event("Page.loadEventFired", "S1"));
+    EXPECT_TRUE(waitUntil(pump, [&] { return !heard.isEmpty(); }));
+    // Another's session, another's target and the browser itself are refused.
+    EXPECT_FALSE(program.call(pump, "Page.enable", {}, "S9").ok);
+    EXPECT_FALSE(program.call(pump, "Target.closeTarget", {{"targetId", "T9"}}).ok);
+    EXPECT_FALSE(program.call(pump, "Browser.close").ok);
+    EXPECT_EQ(heard, QStringList{"Page.loadEventFired"});
+    for (const QJsonObject& call : engine.calls) {
+        EXPECT_NE(call["method"], "Browser.close");
+        EXPECT_NE(call["sessionId"], "S9");
+    }
+    programChannel.reset();  // the program ends
+    EXPECT_TRUE(waitUntil(pump, [&] {
+        return engine.calls.back()["method"] == "Target.closeTarget" &&
+               engine.calls.back()["params"].toObject()["targetId"] == "T1";
+    }));
+}
 
 }  // namespace
 }  // namespace quendrel::engine

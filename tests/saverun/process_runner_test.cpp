@@ -14,7 +14,10 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 #include <vector>
 
 namespace quendrel {
@@ -329,6 +332,34 @@ TEST(RunRealProcessTest, ArgumentsReachTheChildIntact) {
     QStringList receivedArguments;
     for (const QByteArray& argument : received) receivedArguments << QString::fromUtf8(argument);
     EXPECT_EQ(receivedArguments, QStringList{kChild} + arguments);
+}
+
+TEST(RunRealProcessTest, AServiceGetsItsDescriptorsAndSettingsAndItsGroupEndsWithIt) {
+    int three[2], four[2];
+    ASSERT_EQ(::pipe2(three, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(four, O_CLOEXEC), 0);
+    platform::PosixProcessLauncher launcher;
+    platform::StartExtras extras;
+    extras.descriptors = {three[1], four[1]};
+    extras.environment = {QStringLiteral("QUENDREL_TEST_SAID=hello")};
+    extras.service = true;
+    const long long pid = launcher.startWith({kChild, "--tell=QUENDREL_TEST_SAID", "--sleeper", "--sleep-ms=60000"},
+                                             platform::ErrorOutput::Shared, extras);
+    ::close(three[1]);
+    ::close(four[1]);
+    char said[64] = {};
+    EXPECT_EQ(::read(three[0], said, 5), 5);
+    EXPECT_STREQ(said, "hello");
+    char group[64] = {};
+    EXPECT_GT(::read(four[0], group, sizeof group - 1), 0);
+    EXPECT_EQ(QByteArray(group).toLongLong(), pid) << "it leads no group of its own";
+    launcher.stop(pid);
+    // Its sleeping child held the pipe too: the pipe ends only when the group has gone.
+    pollfd ended{three[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&ended, 1, 5000), 1);
+    EXPECT_EQ(::read(three[0], said, sizeof said), 0) << "a process of its group outlived it";
+    ::close(three[0]);
+    ::close(four[0]);
 }
 
 TEST(RunRealProcessTest, KeepsHandlingEventsWhileTheProgramRuns) {

@@ -4,11 +4,16 @@
 //   --sleep-ms=N     sleep N milliseconds
 //   --signal=N       then kill itself with signal N
 //   --exit=N         then exit with status N (default 0)
+//   --tell=NAME      first write the value of the environment variable NAME to
+//                    descriptor 3 and the process group's id to descriptor 4
+//   --sleeper        first start a child that sleeps a minute, holding them
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +34,14 @@ int main(int argc, char** argv) {
         if (const char* v = valueOf(argv[i], "--sleep-ms=")) sleepMs = std::atol(v);
         if (const char* v = valueOf(argv[i], "--signal=")) signalNumber = std::atoi(v);
         if (const char* v = valueOf(argv[i], "--exit=")) exitCode = std::atoi(v);
+        if (const char* v = valueOf(argv[i], "--tell=")) {
+            const std::string value = std::getenv(v) ? std::getenv(v) : "", group = std::to_string(::getpgrp());
+            if (::write(3, value.data(), value.size()) < 0 || ::write(4, group.data(), group.size()) < 0) return 98;
+        }
+        if (std::strcmp(argv[i], "--sleeper") == 0 && ::fork() == 0) {
+            ::sleep(60);
+            return 0;
+        }
     }
     if (argvFile) {
         std::FILE* file = std::fopen(argvFile, "wb");

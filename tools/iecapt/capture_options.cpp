@@ -1,5 +1,11 @@
 #include "capture_options.h"
 
+#include "engine/devtools_relay.h"
+
+#include <QtGlobal>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace iecapt {
 
 namespace {
@@ -77,6 +83,18 @@ ParsedOptions parseCaptureOptions(const QStringList& arguments) {
         parsed.options.maxWaitMs = ms;
     }
     return parsed;
+}
+
+quendrel::engine::ChromiumOptions CaptureEngineOptions() {
+    quendrel::engine::ChromiumOptions options;
+    bool number = false;
+    const int lent = qEnvironmentVariableIntValue(quendrel::engine::kHandedEngineVariable, &number);
+    qunsetenv(quendrel::engine::kHandedEngineVariable);
+    struct stat info {};
+    if (!number || lent < 3 || ::fstat(lent, &info) != 0 || !S_ISSOCK(info.st_mode)) return options;
+    ::fcntl(lent, F_SETFD, FD_CLOEXEC);
+    options.lentEngine = lent;
+    return options;
 }
 
 }  // namespace iecapt

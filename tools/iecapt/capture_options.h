@@ -1,5 +1,7 @@
 #pragma once
 // The command line of iecapt.
+#include "engine/chromium_process.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,5 +29,10 @@ struct ParsedOptions {
 ParsedOptions parseCaptureOptions(const QStringList& arguments);
 
 QString usageText();
+
+// The engine to capture with: the one a run lends through its channel named
+// by QUENDREL_ENGINE_FD, when that names an open socket; otherwise one of the
+// program's own. The variable is taken out of the environment once read.
+quendrel::engine::ChromiumOptions CaptureEngineOptions();
 
 }  // namespace iecapt

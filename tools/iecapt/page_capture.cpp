@@ -1,5 +1,6 @@
 #include "page_capture.h"
 
+#include "capture_options.h"
 #include "deadline_pump.h"
 #include "jpeg_output.h"
 #include "page_picture.h"
@@ -23,7 +24,7 @@ using quendrel::engine::LoadOutcome;
 class Capture {
 public:
     Capture(DeadlinePump& events, QUrl address, long long loadDeadline)
-        : events_(events), address_(std::move(address)), loadDeadline_(loadDeadline), browser_(events) {}
+        : events_(events), address_(std::move(address)), loadDeadline_(loadDeadline), browser_(events, CaptureEngineOptions()) {}
 
     CaptureOutcome run(const QString& outputPath) {
         try {

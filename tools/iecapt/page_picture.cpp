@@ -26,13 +26,20 @@ constexpr int kLongestJpegSide = 65500;
 constexpr int kMostWidthRounds = 3;
 constexpr int kPinLimitMs = 5000;
 
-QSize contentSize(BrowserTab& tab) {
+// The page's content in CSS pixels of the document. Its left or top edge
+// lies before 0 where content overflows there (a right-to-left page's
+// overflow on its left).
+QRect contentArea(BrowserTab& tab) {
     const auto reply = tab.call(QStringLiteral("Page.getLayoutMetrics"));
     if (!reply.ok) return {};
     const QJsonObject size = reply.result.value(QStringLiteral("cssContentSize")).toObject();
-    return {static_cast<int>(std::ceil(size.value(QStringLiteral("width")).toDouble())),
+    const int x = static_cast<int>(std::floor(size.value(QStringLiteral("x")).toDouble()));
+    const int y = static_cast<int>(std::floor(size.value(QStringLiteral("y")).toDouble()));
+    return {x, y, static_cast<int>(std::ceil(size.value(QStringLiteral("width")).toDouble())),
             static_cast<int>(std::ceil(size.value(QStringLiteral("height")).toDouble()))};
 }
+
+QSize contentSize(BrowserTab& tab) { return contentArea(tab).size(); }
 
 bool setViewWidth(BrowserTab& tab, int width) {
     return tab.call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
@@ -43,14 +50,18 @@ bool setViewWidth(BrowserTab& tab, int width) {
         .ok;
 }
 
-// One piece of the page, in CSS pixels of the document, taken beyond the
-// screen without scrolling.
-QImage shoot(BrowserTab& tab, const QRect& piece) {
+// One piece of the page, in CSS pixels of the document, taken without
+// scrolling: beyond the screen when it does not fit on it. A piece exactly the
+// screen's size is taken as the screen shows it: taken "beyond" the screen,
+// the engine draws a right-to-left page shifted right, its right edge lost.
+QImage shoot(BrowserTab& tab, const QRect& piece, const QSize& screen) {
+    const bool onScreen = piece.width() <= screen.width() && piece.height() <= screen.height() && piece.x() >= 0 &&
+                          piece.y() >= 0;
     const auto reply = tab.call(
         QStringLiteral("Page.captureScreenshot"),
         {{QStringLiteral("format"), QStringLiteral("png")},
          {QStringLiteral("optimizeForSpeed"), true},
-         {QStringLiteral("captureBeyondViewport"), true},
+         {QStringLiteral("captureBeyondViewport"), !onScreen},
          {QStringLiteral("clip"), QJsonObject{{QStringLiteral("x"), piece.x()},
                                               {QStringLiteral("y"), piece.y()},
                                               {QStringLiteral("width"), piece.width()},
@@ -79,9 +90,14 @@ PagePicture takePicture(BrowserTab& tab) {
     // the page) or be in every band: they are pinned where they stand at the
     // top first, which may change the page's height.
     (void)tab.evaluateNow(quendrel::engine::PinFixedElementsScript(), kPinLimitMs);
-    const int height = std::max(1, contentSize(tab).height());
+    const QRect area = contentArea(tab);
+    const int height = std::max(1, area.height());
+    const QSize screen(width, kViewHeight);
+    // Content that overflows to the left of the document's origin (a
+    // right-to-left page) begins the picture.
+    const int left = std::min(0, area.x());
     if (height <= kBandHeight) {
-        QImage picture = shoot(tab, QRect(0, 0, width, height));
+        QImage picture = shoot(tab, QRect(left, 0, width, height), screen);
         if (picture.isNull()) return {{}, QStringLiteral("nothing was drawn")};
         return {std::move(picture), {}};
     }
@@ -95,8 +111,8 @@ PagePicture takePicture(BrowserTab& tab) {
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int top = 0; top < height; top += kBandHeight) {
-        const QRect band(0, top, width, std::min(kBandHeight, height - top));
-        const QImage image = shoot(tab, band);
+        const QRect band(left, top, width, std::min(kBandHeight, height - top));
+        const QImage image = shoot(tab, band, screen);
         if (image.isNull()) return {{}, QStringLiteral("nothing was drawn from row %1 on").arg(top)};
         painter.drawImage(QRectF(0, top * scale, band.width() * scale, band.height() * scale), image);
     }
