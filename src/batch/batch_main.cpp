@@ -111,6 +111,7 @@ int RunBatch(int argc, char** argv) {
     for (const QString& entry : shard) list.append(entry);
     QLabel pictureHolder;  // method 1's picture, never shown
     EngineRendering rendering(platform, &pictureHolder, progress, [&] { return list.count(); });
+    rendering.KeepConsentDialogs(options.keepConsentDialogs);  // the command line alone decides
     ErrorReport report(dialogs, kSupportAddress);
     BatchFrontEnd front(folder, method, options.skipExisting, stdout, progress);
     SaveRun run({front, list, progress, printer, rendering, printers, events, report});

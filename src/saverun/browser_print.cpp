@@ -180,6 +180,7 @@ int BrowserPrint::LoadAndPrintPage(const QString& target) {
 }
 
 int BrowserPrint::PrintLoadedPage(const QString& address) {
+    consent_ = keepConsentDialogs_ ? engine::ConsentOutcome::None : engine::DealWithConsentDialogs(tab());
     // Pinning the fixed elements also tells whether the page's script lets
     // the engine work at all.
     if (!tab().evaluateNow(engine::PinFixedElementsScript(), kAnswerLimitMs)) {

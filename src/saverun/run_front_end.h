@@ -2,6 +2,8 @@
 // What a save run needs from the front end that started it (the window, or
 // the command line): the folder and the method as they are at each entry,
 // the pointer, its messages, and what became of each entry.
+#include "engine/consent_dialogs.h"
+
 #include <QString>
 
 namespace quendrel {
@@ -13,6 +15,8 @@ struct EntryOutcome {
     Status status = Status::Failed;
     QString reason;   // why no PDF was written; empty when written or skipped
     double seconds = 0;
+    // What was done with the page's consent dialogs before it was printed.
+    engine::ConsentOutcome consent = engine::ConsentOutcome::None;
 };
 
 class RunFrontEnd {

@@ -56,8 +56,12 @@ bool settle(DeadlinePump& events, BrowserTab& tab) {
 
 class Capture {
 public:
-    Capture(DeadlinePump& events, QUrl address, long long loadDeadline)
-        : events_(events), address_(std::move(address)), loadDeadline_(loadDeadline), browser_(events) {}
+    Capture(DeadlinePump& events, QUrl address, long long loadDeadline, bool dealWithConsent)
+        : events_(events),
+          address_(std::move(address)),
+          loadDeadline_(loadDeadline),
+          dealWithConsent_(dealWithConsent),
+          browser_(events) {}
 
     CaptureOutcome run(const QString& outputPath) {
         try {
@@ -72,13 +76,14 @@ public:
                 if (held) return failure(QStringLiteral("the page does not answer"));
                 settle(events_, *tab_);
             }
-            const PagePicture picture = takePicture(*tab_);
+            const PagePicture picture = takePicture(*tab_, dealWithConsent_);
+            consent_ = picture.consent;
             if (!picture.error.isEmpty()) return failure(picture.error);
             tab_.reset();
             browser_.end();  // before the write: the engine's memory is given back
             const QString error = writeJpegAtomically(picture.image, outputPath);
-            if (!error.isEmpty()) return {kExitCaptureFailed, error};
-            return {kExitCaptured, {}};
+            if (!error.isEmpty()) return {kExitCaptureFailed, error, consent_};
+            return {kExitCaptured, {}, consent_};
         } catch (const quendrel::Failure& failure) {
             return {kExitCaptureFailed, failure.description()};
         }
@@ -86,7 +91,7 @@ public:
 
 private:
     CaptureOutcome failure(const QString& why) const {
-        return {kExitCaptureFailed, QStringLiteral("cannot capture %1: %2").arg(address_.toDisplayString(), why)};
+        return {kExitCaptureFailed, QStringLiteral("cannot capture %1: %2").arg(address_.toDisplayString(), why), consent_};
     }
 
     // Loads the address in the tab; false when the page's script holds the
@@ -129,6 +134,8 @@ private:
     DeadlinePump& events_;
     QUrl address_;
     long long loadDeadline_;
+    bool dealWithConsent_;
+    quendrel::engine::ConsentOutcome consent_ = quendrel::engine::ConsentOutcome::None;
     HeadlessBrowser browser_;
     std::unique_ptr<BrowserTab> tab_;
     QString failure_;
@@ -137,8 +144,8 @@ private:
 }  // namespace
 
 CaptureOutcome capturePage(DeadlinePump& events, const QUrl& address, const QString& outputPath,
-                           long long loadDeadline) {
-    Capture capture(events, address, loadDeadline);
+                           long long loadDeadline, bool dealWithConsent) {
+    Capture capture(events, address, loadDeadline, dealWithConsent);
     return capture.run(outputPath);
 }
 

@@ -1,6 +1,7 @@
 #include "page_picture.h"
 
 #include "engine/browser_tab.h"
+#include "engine/consent_dialogs.h"
 #include "engine/fixed_elements.h"
 
 #include <QJsonObject>
@@ -63,13 +64,15 @@ QImage shoot(BrowserTab& tab, const QRect& piece) {
 
 }  // namespace
 
-PagePicture takePicture(BrowserTab& tab) {
+PagePicture takePicture(BrowserTab& tab, bool dealWithConsent) {
+    using quendrel::engine::ConsentOutcome;
+    const ConsentOutcome consent = dealWithConsent ? quendrel::engine::DealWithConsentDialogs(tab) : ConsentOutcome::None;
     int width = kMinWidth;
     QSize content;
     for (int round = 0; round < kMostWidthRounds; ++round) {
-        if (!setViewWidth(tab, width)) return {{}, QStringLiteral("the engine did not take the page's size")};
+        if (!setViewWidth(tab, width)) return {{}, QStringLiteral("the engine did not take the page's size"), consent};
         content = contentSize(tab);
-        if (content.isEmpty()) return {{}, QStringLiteral("the page has no size")};
+        if (content.isEmpty()) return {{}, QStringLiteral("the page has no size"), consent};
         const int wanted = std::clamp(content.width(), kMinWidth, kMaxWidth);
         if (wanted == width) break;
         width = wanted;
@@ -82,26 +85,26 @@ PagePicture takePicture(BrowserTab& tab) {
     const int height = std::max(1, contentSize(tab).height());
     if (height <= kBandHeight) {
         QImage picture = shoot(tab, QRect(0, 0, width, height));
-        if (picture.isNull()) return {{}, QStringLiteral("nothing was drawn")};
-        return {std::move(picture), {}};
+        if (picture.isNull()) return {{}, QStringLiteral("nothing was drawn"), consent};
+        return {std::move(picture), {}, consent};
     }
 
     const double scale = std::min(1.0, static_cast<double>(kLongestJpegSide) / height);
     QImage picture(std::max(1, static_cast<int>(width * scale)), std::max(1, static_cast<int>(height * scale)),
                    QImage::Format_RGB32);
     if (picture.isNull())
-        return {{}, QStringLiteral("no memory for a picture of %1 by %2 pixels").arg(width).arg(height)};
+        return {{}, QStringLiteral("no memory for a picture of %1 by %2 pixels").arg(width).arg(height), consent};
     picture.fill(Qt::white);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int top = 0; top < height; top += kBandHeight) {
         const QRect band(0, top, width, std::min(kBandHeight, height - top));
         const QImage image = shoot(tab, band);
-        if (image.isNull()) return {{}, QStringLiteral("nothing was drawn from row %1 on").arg(top)};
+        if (image.isNull()) return {{}, QStringLiteral("nothing was drawn from row %1 on").arg(top), consent};
         painter.drawImage(QRectF(0, top * scale, band.width() * scale, band.height() * scale), image);
     }
     painter.end();
-    return {std::move(picture), {}};
+    return {std::move(picture), {}, consent};
 }
 
 }  // namespace iecapt
