@@ -134,7 +134,8 @@ std::unique_ptr<AheadWork> EngineRendering::startAhead(const AheadEntry& entry) 
         case 2:
             return std::make_unique<AheadPage>(engine_, platform_.printers, entry.address, keepsConsentDialogs());
         case 3:
-            return std::make_unique<AheadDownload>(engine_, platform_.printers, entry.address, keepsConsentDialogs());
+            return std::make_unique<AheadDownload>(engine_, platform_.printers, entry.address,
+                                                   keepsConsentDialogs());
         default:
             return nullptr;
         }

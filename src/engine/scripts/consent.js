@@ -50,13 +50,19 @@ function (rules, pass) {
     return n;
   }
 
+  var points = [1 / 6, 1 / 2, 5 / 6].map(function (fy) { return [1 / 6, 1 / 2, 5 / 6].map(function (fx) { return [W * fx, H * fy]; }); });
+  points = [].concat.apply([], points);
+  function onTop(e) { return points.some(function (p) { return document.elementFromPoint(p[0], p[1]) === e; }); }
   var rejected = false, removed = false;
 
   rules.forEach(function (rule) {
     // A platform whose dialog lives in a closed shadow root is seen by its
-    // host only: it cannot be answered, so it goes.
+    // host only, on top where the dialog stands: it cannot be answered, so
+    // it goes.
     if (rule.host) {
-      all(document, rule.host).forEach(function (h) { if (!h.shadowRoot && h.isConnected) { h.remove(); removed = true; } });
+      all(document, rule.host).forEach(function (h) {
+        if (!h.shadowRoot && onTop(h)) { h.remove(); removed = true; }
+      });
     }
     rootsOf(rule).forEach(function (root) {
       if (!all(root, rule.detect).some(shows)) return;
@@ -101,24 +107,26 @@ function (rules, pass) {
   }
   var layers = [], atCentre = null;
   // A dialog just answered is left to close itself before the tidy pass.
-  if (!rejected) [1 / 6, 1 / 2, 5 / 6].forEach(function (fy) {
-    [1 / 6, 1 / 2, 5 / 6].forEach(function (fx) {
-      var top = topAt(W * fx, H * fy), layer = top && layerOf(top);
-      if (!layer) return;
-      if (layers.indexOf(layer) < 0) layers.push(layer);
-      if (fx === 1 / 2 && fy === 1 / 2) atCentre = layer;
-    });
+  if (!rejected) points.forEach(function (p, i) {
+    var top = topAt(p[0], p[1]), layer = top && layerOf(top);
+    if (!layer) return;
+    if (layers.indexOf(layer) < 0) layers.push(layer);
+    if (i === 4) atCentre = layer;  // the middle of the screen
   });
   var walls = [], veils = [];
   var pageText = (document.body && document.body.textContent || '').length;
   layers.forEach(function (layer) {
+    // A layer that holds the page's whole content (a site laid out in one
+    // fixed frame) is no dialog; its text is not even read.
+    if ((layer.textContent || '').length > 20000) return;
     var t = text(layer);
     // A veil: over most of the screen with next to nothing written on it.
     if (t.length < 40 && cover(layer) >= 0.6) { veils.push(layer); return; }
     // A wall asks for consent in few words (not the page's own text in a
     // layer of the site's making) and stands over the middle of the screen or
     // most of it: a one-line bar at an edge of the screen is no wall.
-    if (!asksConsent.test(t) || !offers.test(t) || t.length > 6000 || t.length > 0.6 * pageText) return;
+    var whole = layer.getRootNode() === document ? pageText : pageText + t.length;  // a shadow root's text is its own
+    if (!asksConsent.test(t) || !offers.test(t) || t.length > 6000 || t.length > 0.6 * whole) return;
     if (layer === atCentre || cover(layer) >= 0.5) walls.push(layer);
   });
   if (walls.length) removed = true;
