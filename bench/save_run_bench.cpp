@@ -12,13 +12,17 @@
 // Run as an ordinary user: the printer writes no files for root
 // (scripts/as-test-user <build>/bench/save_run_bench). --look-ahead-only
 // measures only the look-ahead, --batch only the command line (quendrel-batch)
-// against the window, --long-run=N only the memory of a long run.
+// against the window, --long-run=N only the memory of a long run, --consent
+// only what dealing with consent dialogs costs a page that shows none.
 #include "app/main_window.h"
 #include "saverun/page_rendering.h"
 #include "saverun/save_run.h"
 #include "platform/cups_print_system.h"
 #include "platform/file_printer_control_store.h"
+#include "engine/browser_tab.h"
 #include "engine/chromium_process.h"
+#include "engine/consent_dialogs.h"
+#include "engine/headless_browser.h"
 #include "engine/page_settle.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_event_pump.h"
@@ -739,6 +743,55 @@ void benchMemoryRun(SaveRunner& tool, LocalHttpServer& server, const QString& wo
     }
 }
 
+// The consent step on pages without a dialog: the call itself, timed five
+// times on each page loaded and settled in a tab of the engine, then whole
+// method 2 runs with the step and without it (the window's setting),
+// alternated so load from other work hits both alike.
+void benchConsent(SaveRunner& tool, const std::vector<QUrl>& pages, const QString& work) {
+    constexpr int kTimesPerPage = 5;
+    constexpr double kLimitMs = 50;
+    std::vector<double> callMs;
+    {
+        quendrel::platform::QtEventPump pump;
+        quendrel::engine::HeadlessBrowser browser(pump);
+        for (const QUrl& page : pages) {
+            quendrel::engine::BrowserTab tab(browser);
+            bool loaded = false;
+            tab.whenLoaded([&loaded] { loaded = true; });
+            tab.navigate(page);
+            while (!loaded && tab.load() != quendrel::engine::BrowserTab::Load::Failed) pump.waitForEvents(100);
+            quendrel::engine::PageSettle settle(tab);
+            settle.start();
+            while (!settle.isDone()) pump.waitForEvents(100);
+            for (int i = 0; i < kTimesPerPage; ++i) {
+                QElapsedTimer clock;
+                clock.start();
+                if (quendrel::engine::DealWithConsentDialogs(tab) != quendrel::engine::ConsentOutcome::None)
+                    fail(page.toString() + QStringLiteral(": a dialog was found on a page without one"));
+                callMs.push_back(clock.nsecsElapsed() / 1e6);
+            }
+        }
+    }
+    std::sort(callMs.begin(), callMs.end());
+    std::printf("consent step on %zu pages without a dialog, %d calls each: median %.1f ms, slowest %.1f ms "
+                "(target at most %.0f ms: %s)\n",
+                pages.size(), kTimesPerPage, callMs[callMs.size() / 2], callMs.back(), kLimitMs,
+                qPrintable(verdict(callMs.back() <= kLimitMs)));
+    double seconds[2] = {0, 0};  // kept, dealt with
+    constexpr int kRounds = 3;
+    for (int round = 0; round < kRounds; ++round)
+        for (const bool keep : {true, false}) {
+            tool.settings.values[QStringLiteral("KeepConsentDialogs")] = keep ? QStringLiteral("True") : QStringLiteral("False");
+            seconds[keep ? 0 : 1] += tool.run(2, pages, work + QStringLiteral("/consent-out"),
+                                              QStringLiteral("method 2, consent %1").arg(keep ? "kept" : "dealt with"))
+                                         .wall;
+        }
+    const double runs = kRounds * static_cast<double>(pages.size());
+    std::printf("method 2 whole runs, %d rounds: %.3f s/page with the consent step, %.3f s/page without: "
+                "%+.0f ms/page\n",
+                kRounds, seconds[1] / runs, seconds[0] / runs, (seconds[1] - seconds[0]) / runs * 1000);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -792,6 +845,10 @@ int main(int argc, char** argv) {
     }
     if (QCoreApplication::arguments().contains(QStringLiteral("--batch"))) {
         benchBatch(tool, server, chromium, programFolder, work.path());
+        return failures.empty() ? 0 : 1;
+    }
+    if (QCoreApplication::arguments().contains(QStringLiteral("--consent"))) {
+        benchConsent(tool, pages, work.path());
         return failures.empty() ? 0 : 1;
     }
     if (QCoreApplication::arguments().contains(QStringLiteral("--look-ahead-only"))) {

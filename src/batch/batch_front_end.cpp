@@ -22,7 +22,8 @@ QByteArray EntryJsonLine(const EntryOutcome& outcome) {
     // Keys in the order a reader expects them, which QJsonObject would sort.
     return "{\"address\":" + JsonString(outcome.address) + ",\"pdf\":" + JsonString(outcome.pdfPath) +
            ",\"status\":\"" + kStatus[static_cast<int>(outcome.status)] + "\",\"reason\":" +
-           JsonString(outcome.reason) + ",\"seconds\":" + QByteArray::number(outcome.seconds, 'f', 3) + "}\n";
+           JsonString(outcome.reason) + ",\"seconds\":" + QByteArray::number(outcome.seconds, 'f', 3) +
+           ",\"consent\":" + JsonString(engine::ConsentWord(outcome.consent)) + "}\n";
 }
 
 BatchFrontEnd::BatchFrontEnd(QStringList entries, QString folder, int method, bool skipExisting, std::FILE* out,

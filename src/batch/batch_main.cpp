@@ -111,6 +111,7 @@ int RunBatch(int argc, char** argv) {
     BatchFrontEnd front(shard, folder, method, options.skipExisting, stdout, progress);
     // No picture holder: method 1's picture is printed, never shown.
     EngineRendering rendering(linux.platform, {}, progress, [&] { return front.EntryCount(); });
+    rendering.KeepConsentDialogs(options.keepConsentDialogs);  // the command line alone decides
     ErrorReport report(dialogs, kSupportAddress);
     SaveRun run({front, progress, printer, rendering, linux.printers, linux.events, report});
 

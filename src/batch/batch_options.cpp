@@ -40,6 +40,8 @@ ParsedBatchOptions ParseBatchOptions(const QStringList& arguments) {
             options.help = true;
         } else if (name == QLatin1String("--skip-existing") && takesNoValue) {
             options.skipExisting = true;
+        } else if (name == QLatin1String("--keep-consent-dialogs") && takesNoValue) {
+            options.keepConsentDialogs = true;
         } else if (name == QLatin1String("--method")) {
             const std::optional<QString> value = valueOf(arguments, at);
             if (!value || (*value != QLatin1String("1") && *value != QLatin1String("2") && *value != QLatin1String("3")))
@@ -74,7 +76,8 @@ ParsedBatchOptions ParseBatchOptions(const QStringList& arguments) {
 
 QString BatchUsage() {
     return QStringLiteral(
-        "Usage: quendrel-batch [--method 1|2|3] [--folder DIR] [--skip-existing] [--shard K/N] [LIST-FILE | -]\n"
+        "Usage: quendrel-batch [--method 1|2|3] [--folder DIR] [--skip-existing] [--keep-consent-dialogs]\n"
+        "                      [--shard K/N] [LIST-FILE | -]\n"
         "\n"
         "Saves every web address of the list as a PDF file in the folder, through the\n"
         "\"Marrowby PDF Writer\" printer, as Quendrel's window does, without a window.\n"
@@ -88,12 +91,16 @@ QString BatchUsage() {
         "  --folder DIR     where the PDF files go; it must exist and be writable (default:\n"
         "                   the window's folder, or the current directory when that is gone)\n"
         "  --skip-existing  leave out entries whose PDF is already in the folder\n"
+        "  --keep-consent-dialogs  print cookie and consent dialogs as the page shows them;\n"
+        "                   by default a consent platform's dialog is refused with its own\n"
+        "                   reject control (never accepted) or removed, as are sites' own walls\n"
         "  --shard K/N      only the entries whose position in the list, counted from 0,\n"
         "                   is K modulo N: the same list on N machines writes every PDF once\n"
         "  --help           this text\n"
         "\n"
         "Standard output: one JSON line per entry as it ends, with the keys address, pdf,\n"
-        "status (written, failed or skipped), reason and seconds. Standard error: progress.\n"
+        "status (written, failed or skipped), reason, seconds and consent (rejected,\n"
+        "removed or none: what was done with the page's consent dialogs). Standard error: progress.\n"
         "Exit status: 0 every entry written or skipped, 1 some failed, 2 a bad command line\n"
         "or nothing could start, 130 or 143 when stopped by SIGINT or SIGTERM.\n"
         "The user's default printer is never changed.\n");

@@ -1,6 +1,6 @@
 #pragma once
 // The command line of quendrel-batch:
-//   quendrel-batch [--method 1|2|3] [--folder DIR] [--skip-existing] [--shard K/N] [LIST-FILE | -]
+//   quendrel-batch [--method 1|2|3] [--folder DIR] [--skip-existing] [--keep-consent-dialogs] [--shard K/N] [LIST-FILE | -]
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -11,6 +11,7 @@ struct BatchOptions {
     std::optional<int> method;      // 1, 2 or 3; the window's saved one when not given
     std::optional<QString> folder;  // the window's saved one when not given
     bool skipExisting = false;
+    bool keepConsentDialogs = false;  // consent dialogs printed as shown
     int shard = 0;                  // this machine's K of --shard K/N
     int shards = 1;                 // N
     QString listFile = QStringLiteral("-");  // "-": standard input

@@ -12,6 +12,9 @@ class SettingsStore;
 inline const QString kFolderKey = QStringLiteral("Folder");
 // The folder last chosen in the folder browser, as the browser gave it.
 inline const QString kLastFolderDotKey = QStringLiteral("LastFolderDot");
+// "True" when consent dialogs are printed as they show instead of refused or
+// removed; the window has no control for it.
+inline const QString kKeepConsentDialogsKey = QStringLiteral("KeepConsentDialogs");
 // "Option1" to "Option3": "True" when that method is the selected one.
 QString MethodOptionKey(int method);
 

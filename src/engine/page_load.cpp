@@ -111,8 +111,10 @@ LoadOutcome LoadAndSettle(std::unique_ptr<BrowserTab>& tab, Navigation go, int l
     return load.finish();
 }
 
-bool PrepareForPaper(BrowserTab& tab) {
-    return tab.evaluateNow(PinFixedElementsScript(), kPageAnswerLimitMs).has_value() && !tab.crashed();
+ConsentOutcome PrepareForPaper(BrowserTab& tab, bool keepConsentDialogs) {
+    const ConsentOutcome consent = keepConsentDialogs ? ConsentOutcome::None : DealWithConsentDialogs(tab);
+    (void)tab.evaluateNow(PinFixedElementsScript(), kPageAnswerLimitMs);
+    return consent;
 }
 
 }  // namespace quendrel::engine

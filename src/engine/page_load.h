@@ -1,6 +1,7 @@
 #pragma once
 // Loading a page in a tab and letting it settle: the one flow every method
 // takes, from the browser print of a run to the capture program.
+#include "consent_dialogs.h"
 #include "page_settle.h"
 
 #include <QString>
@@ -81,8 +82,9 @@ LoadOutcome LoadAndSettle(std::unique_ptr<BrowserTab>& tab, Navigation go, int l
                           int settleLimitMs = kPageSettleLimitMs, int answerLimitMs = 0);
 
 // What every page passes after it has settled and before it is printed or
-// pictured: elements fixed to the screen are pinned where they stand (see
-// fixed_elements.h). Gives false when the page did not answer.
-bool PrepareForPaper(BrowserTab& tab);
+// pictured: its consent dialogs are refused or removed unless they are kept
+// (see consent_dialogs.h), then elements fixed to the screen are pinned where
+// they stand (see fixed_elements.h). Gives what became of the dialogs.
+ConsentOutcome PrepareForPaper(BrowserTab& tab, bool keepConsentDialogs = false);
 
 }  // namespace quendrel::engine

@@ -6,5 +6,8 @@ namespace quendrel::engine::scripts {
 extern const char settle_reporter[];
 extern const char settle_watcher[];
 extern const char fixed_elements[];
+// A function of the rules and the pass (see consent_dialogs.h), and the rules.
+extern const char consent[];
+extern const char consent_rules[];
 
 }  // namespace quendrel::engine::scripts

@@ -155,7 +155,7 @@ int BrowserPrint::PrintLoadedPage(const QString& address) {
         return 0;
     }
     failure_.clear();
-    engine::PrepareForPaper(*tab_);
+    consent_ = engine::PrepareForPaper(*tab_, keepConsentDialogs_);
     QString title = tab_->evaluateNow(QStringLiteral("document.title"), engine::kPageAnswerLimitMs)
                         .value_or(QJsonValue())
                         .toString();

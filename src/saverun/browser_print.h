@@ -2,6 +2,7 @@
 // Loading a page in a tab of the run's headless browser and printing it, as
 // the engine lays it out for paper, to the default printer.
 #include "engine/page_load.h"
+#include "engine/consent_dialogs.h"
 #include "engine/page_settle.h"
 
 #include <QString>
@@ -82,6 +83,12 @@ public:
     // Why the last load failed, in words for users; empty after a success.
     QString failure() const { return failure_; }
 
+    // Whether consent dialogs are printed as the page shows them, instead of
+    // refused or removed first (see engine/consent_dialogs.h).
+    void KeepConsentDialogs(bool keep) { keepConsentDialogs_ = keep; }
+    // What was done with the consent dialogs of the last page printed.
+    engine::ConsentOutcome consent() const { return consent_; }
+
 private:
     using Navigation = engine::Navigation;
 
@@ -99,6 +106,8 @@ private:
     std::unique_ptr<engine::BrowserTab> tab_;
     std::unique_ptr<engine::PageLoad> pending_;  // started by StartLoad
     QString failure_;
+    bool keepConsentDialogs_ = false;
+    engine::ConsentOutcome consent_ = engine::ConsentOutcome::None;
 };
 
 }  // namespace quendrel

@@ -3,6 +3,9 @@
 #include "file_helpers.h"
 #include "page_ahead.h"
 #include "page_download.h"
+#include "common/saved_choices.h"
+#include "common/settings_store.h"
+#include "platform/failure.h"
 #include "platform/platform.h"
 
 namespace quendrel {
@@ -19,16 +22,28 @@ EngineRendering::EngineRendering(platform::Platform& platform, PictureHolder sho
 void EngineRendering::CaptureSnapshot(const QString& address, const QString& capturePath) {
     capturePath_ = capturePath;
     captureAddress_ = address;
+    consent_ = engine::ConsentOutcome::None;
     const std::unique_ptr<AheadWork> work = ahead_.Take({address, 1});
     if (auto* ahead = dynamic_cast<AheadCapture*>(work.get())) {
-        failure_ = ahead->FinishInto(&progress_, entryCount_(), capturePath);
+        failure_ = ahead->FinishInto(&progress_, entryCount_(), capturePath, &consent_);
         return;
     }
-    failure_ = quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath);
+    failure_ = quendrel::CaptureSnapshot(snapshots(), &progress_, entryCount_(), address, capturePath, &consent_);
 }
 
 SnapshotPlatform EngineRendering::snapshots() {
-    return {platform_.desktop, platform_.processes, platform_.events, &engine_};
+    return {platform_.desktop, platform_.processes, platform_.events, &engine_, keepsConsentDialogs()};
+}
+
+bool EngineRendering::keepsConsentDialogs() const {
+    if (keepConsentDialogs_) return *keepConsentDialogs_;
+    // The window has no control for it: the key is set in its settings file.
+    try {
+        SettingsStore settings(platform_.settings);
+        return TextToBoolean(settings.ReadSetting(kKeepConsentDialogsKey, QStringLiteral("False")));
+    } catch (const Failure&) {
+        return false;  // a value that is no yes or no leaves the default
+    }
 }
 
 void EngineRendering::LoadPicture(const QString& capturePath) {
@@ -37,6 +52,7 @@ void EngineRendering::LoadPicture(const QString& capturePath) {
 
 int EngineRendering::LoadAndPrintPage(const QString& target) {
     failure_.clear();
+    consent_ = engine::ConsentOutcome::None;
     try {
         return printPage(target);
     } catch (const engine::EngineUnavailable& unavailable) {
@@ -52,6 +68,7 @@ int EngineRendering::printPage(const QString& target) {
     if (auto* ahead = dynamic_cast<AheadPage*>(work.get())) {
         const int job = ahead->PrintInto(target);
         failure_ = ahead->failure();
+        consent_ = ahead->consent();
         return job;
     }
     const bool copy = copy_ && copy_->path == target;
@@ -59,6 +76,7 @@ int EngineRendering::printPage(const QString& target) {
         auto& download = static_cast<AheadDownload&>(*ahead);
         if (const std::optional<int> job = download.PrintCopy(target, copy_->address)) {
             failure_ = download.failure();
+            consent_ = download.consent();
             return *job;
         }
     }
@@ -66,8 +84,10 @@ int EngineRendering::printPage(const QString& target) {
         failure_ = browser_.failure();
         return 0;
     }
+    browser_.KeepConsentDialogs(keepsConsentDialogs());
     const int job = browser_.PrintLoadedPage(copy ? copy_->address : target);
     failure_ = browser_.failure();
+    consent_ = browser_.consent();
     return job;
 }
 
@@ -114,9 +134,10 @@ std::unique_ptr<AheadWork> EngineRendering::startAhead(const AheadEntry& entry) 
             return nullptr;
         }
         case 2:
-            return std::make_unique<AheadPage>(engine_, platform_.printers, entry.address);
+            return std::make_unique<AheadPage>(engine_, platform_.printers, entry.address, keepsConsentDialogs());
         case 3:
-            return std::make_unique<AheadDownload>(engine_, platform_.printers, entry.address);
+            return std::make_unique<AheadDownload>(engine_, platform_.printers, entry.address,
+                                                   keepsConsentDialogs());
         default:
             return nullptr;
         }

@@ -34,6 +34,11 @@ public:
     void DownloadPageToFile(const QString& address, const QString& path) override;
     void DeleteFileQuietly(const QString& path) override;
     QString LastFailure() const override { return failure_; }
+    engine::ConsentOutcome LastConsent() const override { return consent_; }
+    // Consent dialogs printed as pages show them, or refused and removed
+    // (the default). Unless this is called, the window's setting
+    // "KeepConsentDialogs" decides, read afresh for each entry.
+    void KeepConsentDialogs(bool keep) { keepConsentDialogs_ = keep; }
     // Starts, for each coming entry, the load, download or capture of its
     // method; the entry's own call then finishes what was started. No entry
     // coming is the end of the run: everything is released and the engine
@@ -42,6 +47,7 @@ public:
 
 private:
     SnapshotPlatform snapshots();
+    bool keepsConsentDialogs() const;
     int printPage(const QString& target);
     std::unique_ptr<AheadWork> startAhead(const AheadEntry& entry);
 
@@ -63,6 +69,8 @@ private:
     QString captureAddress_;
     std::optional<DownloadedCopy> copy_;
     QString failure_;
+    std::optional<bool> keepConsentDialogs_;
+    engine::ConsentOutcome consent_ = engine::ConsentOutcome::None;
     LookAheadQueue ahead_;
     // The entry in hand's download, with its copy loaded ahead, until printed.
     std::unique_ptr<AheadWork> copyAhead_;

@@ -15,8 +15,12 @@ const QString kPictureName = QStringLiteral("capture.jpg");
 }
 
 AheadDownload::AheadDownload(engine::HeadlessBrowser& browser, platform::PrintSystem& printers,
-                             const QString& address)
-    : engine_(browser), events_(browser.events()), printers_(printers), fetch_(address) {
+                             const QString& address, bool keepConsentDialogs)
+    : engine_(browser),
+      events_(browser.events()),
+      printers_(printers),
+      fetch_(address),
+      keepConsentDialogs_(keepConsentDialogs) {
     fetch_.whenEnded([this] { startCopy(); });
 }
 
@@ -25,6 +29,7 @@ void AheadDownload::startCopy() {
         const DownloadedPage source = fetch_.Finish(events_);
         if (fetch_.BodySize() == 0) return;  // no page file: nothing to load ahead
         browser_ = std::make_unique<BrowserPrint>(engine_, printers_);
+        browser_->KeepConsentDialogs(keepConsentDialogs_);
         browser_->StartCopyLoad(fetch_.ReadBody(), source);
     } catch (const Failure&) {
         // Said at the entry's own download step.
@@ -55,9 +60,10 @@ void AheadCapture::end() {
     started_.relay.reset();  // what the program made in the run's engine goes with it
 }
 
-QString AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath) {
+QString AheadCapture::FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath,
+                                 engine::ConsentOutcome* consent) {
     limit_.stop();
-    const QString reason = AwaitCapture(platform_, progressBar, entryCount, std::exchange(started_, {}));
+    const QString reason = AwaitCapture(platform_, progressBar, entryCount, std::exchange(started_, {}), consent);
     const QString picture = folder_.filePath(kPictureName);
     if (!QFile::exists(picture)) return reason;
     QFile::remove(capturePath);

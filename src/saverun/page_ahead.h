@@ -25,8 +25,10 @@ inline constexpr int kAheadCaptureLimitMs = 65'000;
 
 class AheadPage : public AheadWork {
 public:
-    AheadPage(engine::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address)
+    AheadPage(engine::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address,
+              bool keepConsentDialogs = false)
         : browser_(browser, printers) {
+        browser_.KeepConsentDialogs(keepConsentDialogs);
         browser_.StartLoad(address);
     }
     // At the entry's turn: as LoadAndPrintPage, with the load under way.
@@ -35,6 +37,7 @@ public:
     }
     // Why the page did not load, when it did not.
     QString failure() const { return browser_.failure(); }
+    engine::ConsentOutcome consent() const { return browser_.consent(); }
 
 private:
     BrowserPrint browser_;
@@ -44,7 +47,8 @@ private:
 // page of its own, from the bytes the page file will hold.
 class AheadDownload : public AheadWork {
 public:
-    AheadDownload(engine::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address);
+    AheadDownload(engine::HeadlessBrowser& browser, platform::PrintSystem& printers, const QString& address,
+                  bool keepConsentDialogs = false);
     // At the entry's turn: as DownloadPageToFile, from the fetch under way.
     DownloadedPage WriteTo(const QString& path) { return fetch_.WriteTo(events_, path); }
     // Then, for LoadAndPrintPage of the page file: the copy loaded ahead is
@@ -52,6 +56,7 @@ public:
     // holds the bytes it was loaded from; nothing when it does not.
     std::optional<int> PrintCopy(const QString& path, const QString& address);
     QString failure() const { return browser_ ? browser_->failure() : QString(); }
+    engine::ConsentOutcome consent() const { return browser_ ? browser_->consent() : engine::ConsentOutcome::None; }
 
 private:
     void startCopy();
@@ -60,6 +65,7 @@ private:
     platform::EventPump& events_;
     platform::PrintSystem& printers_;
     PageFetch fetch_;
+    bool keepConsentDialogs_;
     std::unique_ptr<BrowserPrint> browser_;
 };
 
@@ -75,7 +81,8 @@ public:
     // the process runner, then moves the picture, if one was written, to the
     // capture path (replacing a file there, as the program would).
     // Gives the program's reason when it wrote no picture.
-    QString FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath);
+    QString FinishInto(ProgressDisplay* progressBar, int entryCount, const QString& capturePath,
+                       engine::ConsentOutcome* consent = nullptr);
 
 private:
     void end();

@@ -2,6 +2,8 @@
 // The ways a page reaches the printer, as the save run uses them. The real
 // set drives the capture program, the picture print and the web engine
 // (engine_rendering.h); the run's tests script them.
+#include "engine/consent_dialogs.h"
+
 #include <QList>
 #include <QString>
 
@@ -43,6 +45,9 @@ public:
     // in a few words for the closing report; empty when there is no more to
     // say than that.
     virtual QString LastFailure() const { return {}; }
+    // What the last capture or page print did with the page's consent
+    // dialogs.
+    virtual engine::ConsentOutcome LastConsent() const { return engine::ConsentOutcome::None; }
 
     // The entry in hand and those that follow it, in list order, each with
     // the method in force now; an empty list at the end of a run. What is

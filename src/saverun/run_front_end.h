@@ -3,6 +3,8 @@
 // the command line): the list, the folder and the method as they are at each
 // entry, the pointer, the picture holder, its messages, and what became of
 // each entry. Plain values and calls: the run knows no widget.
+#include "engine/consent_dialogs.h"
+
 #include <QImage>
 #include <QString>
 
@@ -15,6 +17,8 @@ struct EntryOutcome {
     Status status = Status::Failed;
     QString reason;   // why no PDF was written; empty when written or skipped
     double seconds = 0;
+    // What was done with the page's consent dialogs before it was printed.
+    engine::ConsentOutcome consent = engine::ConsentOutcome::None;
 };
 
 class RunFrontEnd {

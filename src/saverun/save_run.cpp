@@ -34,6 +34,7 @@ struct SaveRun::Entry {
     QString pageFilePath;
     QString pdfPath;
     int job = -1;  // 0: the page did not load, so nothing was printed
+    engine::ConsentOutcome consent = engine::ConsentOutcome::None;
 };
 
 bool FolderExists(const QString& path) {
@@ -137,7 +138,7 @@ void SaveRun::ProcessEntry(ErrorTrap& trap, int position, int count) {
     const QString pdfPath = entry.pdfPath.isEmpty() ? PdfPathOf(entry.address) : entry.pdfPath;
     p_.front.EntryEnded({entry.address, pdfPath,
                          written ? EntryOutcome::Status::Written : EntryOutcome::Status::Failed, reason,
-                         took.nsecsElapsed() / 1e9});
+                         took.nsecsElapsed() / 1e9, entry.consent});
 }
 
 QString SaveRun::PdfPathOf(const QString& address) const {
@@ -162,6 +163,7 @@ void SaveRun::KeepWrittenName(const Entry& entry) {
 
 void SaveRun::Method1(ErrorTrap& trap, Entry& entry) {
     trap.step(150, [&] { p_.rendering.CaptureSnapshot(entry.address, entry.capturePath); });
+    entry.consent = p_.rendering.LastConsent();
     if (trap.test(152, [&] { return !QFileInfo::exists(entry.capturePath); })) {
         // The capture program's own words say more than that it failed.
         const QString reason = p_.rendering.LastFailure();
@@ -184,6 +186,7 @@ void SaveRun::Method2(ErrorTrap& trap, Entry& entry) {
     trap.step(212, [&] { entry.pdfPath = written_.Unused(JoinPath(FolderText(), PdfNameFromPath(entry.capturePath))); });
     trap.step(230, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
     trap.step(244, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.address); });
+    entry.consent = p_.rendering.LastConsent();
     trap.step(246, [&] { AwaitJob(entry, Fallback::PauseWithEvents); });
 }
 
@@ -200,6 +203,7 @@ void SaveRun::Method3(ErrorTrap& trap, Entry& entry) {
     trap.step(272, [&] { entry.pdfPath = written_.Unused(JoinPath(FolderText(), PdfNameFromPath(entry.pageFilePath))); });
     trap.step(290, [&] { p_.printer.PointPdfPrinterAt(entry.pdfPath); });
     trap.step(304, [&] { entry.job = p_.rendering.LoadAndPrintPage(entry.pageFilePath); });
+    entry.consent = p_.rendering.LastConsent();
     trap.step(306, [&] { stateKnown = AwaitJob(entry, Fallback::PauseWithEvents); });
     if (!stateKnown) trap.step(308, [&] { p_.events.sleepBlocking(2000); });
     trap.step(310, [&] { p_.rendering.DeleteFileQuietly(entry.pageFilePath); });

@@ -89,8 +89,8 @@ WaitingBase WaitingBaseOf(ProgressDisplay* progressBar) {
 }  // namespace
 
 QString CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
-                        const QString& address, const QString& capturePath) {
-    return AwaitCapture(platform, progressBar, entryCount, StartCapture(platform, address, capturePath));
+                        const QString& address, const QString& capturePath, engine::ConsentOutcome* consent) {
+    return AwaitCapture(platform, progressBar, entryCount, StartCapture(platform, address, capturePath), consent);
 }
 
 namespace {
@@ -120,8 +120,9 @@ StartedCapture StartOnLentEngine(SnapshotPlatform platform, const QStringList& a
 }  // namespace
 
 StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath) {
-    const QStringList argv =
-        SplitWindowsCommandLine(CaptureCommandLine(platform.desktop.programFolder(), address, capturePath));
+    QString commandLine = CaptureCommandLine(platform.desktop.programFolder(), address, capturePath);
+    if (platform.keepConsentDialogs) commandLine += QStringLiteral(" --keep-consent-dialogs");
+    const QStringList argv = SplitWindowsCommandLine(commandLine);
     if (argv.isEmpty()) return {};
     if (platform.engine)
         if (StartedCapture lent = StartOnLentEngine(platform, argv); lent.processId > 0) return lent;
@@ -133,12 +134,13 @@ StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, c
 }
 
 QString AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
-                     const StartedCapture& capture) {
+                     const StartedCapture& capture, engine::ConsentOutcome* consent) {
     if (capture.processId <= 0) return capture.failure;
     const WaitingBase base = WaitingBaseOf(progressBar);
     const int exitCode = WaitForProcess({platform.processes, platform.events}, capture.processId, progressBar,
                                         base.statusText, base.baseValue, entryCount);
     const QByteArray errors = platform.processes.takeErrorOutput(capture.processId);
+    if (consent) *consent = CaptureConsent(errors);
     if (exitCode == 0) return {};
     if (const QString reason = CaptureFailureReason(errors); !reason.isEmpty()) return reason;
     // Ended by a signal before it could say anything.
@@ -146,12 +148,25 @@ QString AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, in
     return {};
 }
 
+namespace {
+const QByteArray kCapturePrefix = "iecapt: ";
+const QByteArray kConsentPrefix = "iecapt: consent: ";
+}  // namespace
+
 QString CaptureFailureReason(const QByteArray& errorOutput) {
-    const QByteArray prefix = "iecapt: ";
     const QList<QByteArray> lines = errorOutput.split('\n');
     for (auto line = lines.crbegin(); line != lines.crend(); ++line)
-        if (line->startsWith(prefix)) return QString::fromLocal8Bit(line->mid(prefix.size())).trimmed();
+        if (line->startsWith(kCapturePrefix) && !line->startsWith(kConsentPrefix))
+            return QString::fromLocal8Bit(line->mid(kCapturePrefix.size())).trimmed();
     return {};
+}
+
+engine::ConsentOutcome CaptureConsent(const QByteArray& errorOutput) {
+    for (const QByteArray& line : errorOutput.split('\n'))
+        if (line.startsWith(kConsentPrefix))
+            return engine::ConsentFromWord(QString::fromLatin1(line.mid(kConsentPrefix.size())).trimmed())
+                .value_or(engine::ConsentOutcome::None);
+    return engine::ConsentOutcome::None;
 }
 
 std::vector<SheetSlice> SheetSlices(QSize picture, QSize printable, const QuietRow& quiet) {

@@ -2,6 +2,8 @@
 // The picture side of the snapshot method: the capture program renders the
 // page into a JPEG, and the JPEG is printed at the width of the sheet, over as
 // many sheets as the page is long.
+#include "engine/consent_dialogs.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -37,6 +39,8 @@ struct SnapshotPlatform {
     // The run's engine, lent to each capture so none starts its own; null
     // for captures that start their own.
     engine::HeadlessBrowser* engine = nullptr;
+    // The capture program leaves consent dialogs in the picture.
+    bool keepConsentDialogs = false;
 };
 
 // Runs the capture program beside the executable for the address, writing a
@@ -44,9 +48,11 @@ struct SnapshotPlatform {
 // shows the waiting display, based on its text and (rounded) value of now and
 // the count of entries. Whether a picture was written is for the caller to
 // see; gives why the program failed, in its own words (see
-// CaptureFailureReason), or empty when it ended well or said nothing.
+// CaptureFailureReason), or empty when it ended well or said nothing. What
+// the program did with consent dialogs goes to `consent` when given.
 QString CaptureSnapshot(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
-                        const QString& address, const QString& capturePath);
+                        const QString& address, const QString& capturePath,
+                        engine::ConsentOutcome* consent = nullptr);
 
 // CaptureSnapshot in two halves, for a capture started ahead of its turn: the
 // program started (its process id, or 0 with the reason when it could not
@@ -60,11 +66,15 @@ struct StartedCapture {
 };
 StartedCapture StartCapture(SnapshotPlatform platform, const QString& address, const QString& capturePath);
 QString AwaitCapture(SnapshotPlatform platform, ProgressDisplay* progressBar, int entryCount,
-                     const StartedCapture& capture);
+                     const StartedCapture& capture, engine::ConsentOutcome* consent = nullptr);
 
 // What the capture program said on stderr comes as "iecapt: <reason>"
-// lines; the last one's reason, or empty when there is none.
+// lines; the last one's reason, or empty when there is none. Its line
+// "iecapt: consent: <outcome>" is no reason.
 QString CaptureFailureReason(const QByteArray& errorOutput);
+// What the capture program did with consent dialogs, by that line; None
+// without one.
+engine::ConsentOutcome CaptureConsent(const QByteArray& errorOutput);
 
 // The sheet a picture is printed on: A4 at 600 dots per inch, inside the
 // unprintable border the PDF printer declares (18 points on every side), so

@@ -106,7 +106,7 @@ TEST(BatchOptions, TheShardsOfAListTakeEveryEntryExactlyOnce) {
 TEST(BatchOptions, AnEntrysJsonLineIsOneValidObjectWithItsKeysInOrder) {
     const EntryOutcome outcome{QStringLiteral("http://e/\"q\"\\\n\u00fc"), QStringLiteral("/out/e \"q\".pdf"),
                                EntryOutcome::Status::Failed, QStringLiteral("the server answered 404 Not Found"),
-                               1.23456};
+                               1.23456, engine::ConsentOutcome::Rejected};
     const QByteArray line = EntryJsonLine(outcome);
     ASSERT_TRUE(line.endsWith('\n'));
     EXPECT_EQ(line.count('\n'), 1);
@@ -122,6 +122,7 @@ TEST(BatchOptions, AnEntrysJsonLineIsOneValidObjectWithItsKeysInOrder) {
     EXPECT_EQ(object.value("status").toString(), QStringLiteral("failed"));
     EXPECT_EQ(object.value("reason").toString(), outcome.reason);
     EXPECT_DOUBLE_EQ(object.value("seconds").toDouble(), 1.235);
+    EXPECT_EQ(object.value("consent").toString(), QStringLiteral("rejected"));
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ public:
             EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
             EXPECT_TRUE(document.isObject()) << line.toStdString();
             const QJsonObject object = document.object();
-            EXPECT_EQ(object.keys(), QStringList({"address", "pdf", "reason", "seconds", "status"})) << line.toStdString();
+            EXPECT_EQ(object.keys(), QStringList({"address", "consent", "pdf", "reason", "seconds", "status"})) << line.toStdString();
             objects.push_back(object);
         }
         EXPECT_TRUE(out_.isEmpty() || out_.endsWith('\n')) << "a line left unfinished";

@@ -93,6 +93,8 @@ TEST(CaptureSnapshot, GivesTheCaptureProgramsOwnReasonForAFailure) {
         {"its usage after the reason", "iecapt: --out is given twice\nUsage: iecapt --url=ADDRESS --out=FILE.jpg\n", 2,
          {}, "--out is given twice"},
         {"a success says nothing", "iecapt: something\n", 0, {}, ""},
+        {"what it did with a consent dialog is no reason", "iecapt: cannot load http://a/: x\niecapt: consent: removed\n",
+         1, {}, "cannot load http://a/: x"},
         {"nothing said", "", 1, {}, ""},
         {"killed", "", 128 + 9, {}, "the capture program crashed (signal 9)"},
         {"cannot start", "", 0, 53, "the capture program cannot start (File not found)"},
@@ -108,6 +110,7 @@ TEST(CaptureSnapshot, GivesTheCaptureProgramsOwnReasonForAFailure) {
                   QString::fromUtf8(c.reason));
         EXPECT_EQ(fake.processes.errorModes, std::vector<platform::ErrorOutput>{platform::ErrorOutput::Kept});
     }
+    EXPECT_EQ(CaptureConsent("iecapt: consent: rejected\niecapt: cannot load\n"), engine::ConsentOutcome::Rejected);
 }
 
 // The printable area of the picture's sheet in device pixels: A4 at 600 dpi

@@ -19,11 +19,14 @@ struct OptionValue {
 
 QString usageText() {
     return QStringLiteral(
-        "Usage: iecapt --url=ADDRESS --out=FILE.jpg [--max-wait=MILLISECONDS]\n"
+        "Usage: iecapt --url=ADDRESS --out=FILE.jpg [--max-wait=MILLISECONDS] [--keep-consent-dialogs]\n"
         "Renders the whole page at ADDRESS offscreen and writes it as a JPEG image.\n"
         "  --url=ADDRESS        the page to capture (a bare host name or file path is accepted)\n"
         "  --out=FILE           the JPEG to write; written only when the capture worked\n"
         "  --max-wait=MS        give up after MS milliseconds (default %1, at most %2)\n"
+        "  --keep-consent-dialogs  leave cookie and consent dialogs in the picture; by default\n"
+        "                       they are refused (never accepted) or removed, and a line\n"
+        "                       \"iecapt: consent: rejected\" or \"...: removed\" says so\n"
         "Exit status: 0 written, 1 the capture failed, 2 bad command line, 3 time limit reached.\n")
         .arg(kDefaultMaxWaitMs)
         .arg(kLongestMaxWaitMs);
@@ -43,6 +46,10 @@ ParsedOptions parseCaptureOptions(const QStringList& arguments) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             parsed.options.helpAsked = true;
+            continue;
+        }
+        if (argument == QLatin1String("--keep-consent-dialogs")) {
+            parsed.options.keepConsentDialogs = true;
             continue;
         }
         if (!argument.startsWith(QLatin1String("--")))

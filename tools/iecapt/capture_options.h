@@ -14,6 +14,7 @@ struct CaptureOptions {
     QString address;
     QString outputPath;
     int maxWaitMs = kDefaultMaxWaitMs;
+    bool keepConsentDialogs = false;  // consent dialogs stay in the picture
     bool helpAsked = false;
 };
 

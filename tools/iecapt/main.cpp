@@ -76,7 +76,10 @@ int main(int argc, char** argv) {
     int exitCode = iecapt::kExitCaptureFailed;
     try {
         const iecapt::CaptureOutcome outcome =
-            iecapt::capturePage(events, address, options.outputPath, started + loadLimitMs(options.maxWaitMs));
+            iecapt::capturePage(events, address, options.outputPath, started + loadLimitMs(options.maxWaitMs),
+                                !options.keepConsentDialogs);
+        if (outcome.consent != quendrel::engine::ConsentOutcome::None)
+            say(QStringLiteral("consent: ") + quendrel::engine::ConsentWord(outcome.consent));
         if (!outcome.message.isEmpty()) say(outcome.message);
         exitCode = outcome.exitCode;
     } catch (const iecapt::TimeLimitReached&) {

@@ -23,8 +23,12 @@ using quendrel::engine::LoadOutcome;
 
 class Capture {
 public:
-    Capture(DeadlinePump& events, QUrl address, long long loadDeadline)
-        : events_(events), address_(std::move(address)), loadDeadline_(loadDeadline), browser_(events, CaptureEngineOptions()) {}
+    Capture(DeadlinePump& events, QUrl address, long long loadDeadline, bool dealWithConsent)
+        : events_(events),
+          address_(std::move(address)),
+          loadDeadline_(loadDeadline),
+          dealWithConsent_(dealWithConsent),
+          browser_(events, CaptureEngineOptions()) {}
 
     CaptureOutcome run(const QString& outputPath) {
         try {
@@ -41,7 +45,7 @@ public:
             if (!loaded.shows())
                 return {kExitCaptureFailed,
                         QStringLiteral("cannot load %1: %2").arg(address_.toDisplayString(), loaded.failure)};
-            quendrel::engine::PrepareForPaper(*tab_);
+            consent_ = quendrel::engine::PrepareForPaper(*tab_, !dealWithConsent_);
             const PagePicture picture = takePicture(*tab_);
             // A renderer that went on the way leaves a blank picture.
             if (tab_->crashed()) return failure(tab_->failure());
@@ -49,8 +53,8 @@ public:
             tab_.reset();
             browser_.end();  // before the write: the engine's memory is given back
             const QString error = writeJpegAtomically(picture.image, outputPath);
-            if (!error.isEmpty()) return {kExitCaptureFailed, error};
-            return {kExitCaptured, {}};
+            if (!error.isEmpty()) return {kExitCaptureFailed, error, consent_};
+            return {kExitCaptured, {}, consent_};
         } catch (const quendrel::Failure& failure) {
             return {kExitCaptureFailed, failure.description()};
         }
@@ -58,12 +62,14 @@ public:
 
 private:
     CaptureOutcome failure(const QString& why) const {
-        return {kExitCaptureFailed, QStringLiteral("cannot capture %1: %2").arg(address_.toDisplayString(), why)};
+        return {kExitCaptureFailed, QStringLiteral("cannot capture %1: %2").arg(address_.toDisplayString(), why), consent_};
     }
 
     DeadlinePump& events_;
     QUrl address_;
     long long loadDeadline_;
+    bool dealWithConsent_;
+    quendrel::engine::ConsentOutcome consent_ = quendrel::engine::ConsentOutcome::None;
     HeadlessBrowser browser_;
     std::unique_ptr<BrowserTab> tab_;
 };
@@ -71,8 +77,8 @@ private:
 }  // namespace
 
 CaptureOutcome capturePage(DeadlinePump& events, const QUrl& address, const QString& outputPath,
-                           long long loadDeadline) {
-    Capture capture(events, address, loadDeadline);
+                           long long loadDeadline, bool dealWithConsent) {
+    Capture capture(events, address, loadDeadline, dealWithConsent);
     return capture.run(outputPath);
 }
 
