@@ -373,25 +373,26 @@ TEST(DevToolsRelayTest, TheProgramReachesOnlyWhatItMadeAndWhatItMadeCloses) {
     int programEnd = -1;
     std::unique_ptr<DevToolsRelay> relay = DevToolsRelay::Open(browser, programEnd);
     auto programChannel = std::make_unique<PipeChannel>(programEnd);
-    DevToolsClient program(*programChannel);
+    auto program = std::make_unique<DevToolsClient>(*programChannel);
 
-    EXPECT_EQ(program.call(pump, "Target.createTarget", {{"url", "about:blank"}}).result["targetId"], "T1");
-    EXPECT_EQ(program.call(pump, "Target.attachToTarget", {{"targetId", "T1"}}).result["sessionId"], "S1");
-    EXPECT_TRUE(program.call(pump, "Page.enable", {}, "S1").ok);
+    EXPECT_EQ(program->call(pump, "Target.createTarget", {{"url", "about:blank"}}).result["targetId"], "T1");
+    EXPECT_EQ(program->call(pump, "Target.attachToTarget", {{"targetId", "T1"}}).result["sessionId"], "S1");
+    EXPECT_TRUE(program->call(pump, "Page.enable", {}, "S1").ok);
     QStringList heard;
-    program.listen("S1", [&](const QString& method, const QJsonObject&) { heard << method; });
-    program.listen("S9", [&](const QString& method, const QJsonObject&) { heard << "S9 " + method; });
+    program->listen("S1", [&](const QString& method, const QJsonObject&) { heard << method; });
+    program->listen("S9", [&](const QString& method, const QJsonObject&) { heard << "S9 " + method; });
     engine.write(event("Page.loadEventFired", "S9") + event("Page.loadEventFired", "S1"));
     EXPECT_TRUE(waitUntil(pump, [&] { return !heard.isEmpty(); }));
     // Another's session, another's target and the browser itself are refused.
-    EXPECT_FALSE(program.call(pump, "Page.enable", {}, "S9").ok);
-    EXPECT_FALSE(program.call(pump, "Target.closeTarget", {{"targetId", "T9"}}).ok);
-    EXPECT_FALSE(program.call(pump, "Browser.close").ok);
+    EXPECT_FALSE(program->call(pump, "Page.enable", {}, "S9").ok);
+    EXPECT_FALSE(program->call(pump, "Target.closeTarget", {{"targetId", "T9"}}).ok);
+    EXPECT_FALSE(program->call(pump, "Browser.close").ok);
     EXPECT_EQ(heard, QStringList{"Page.loadEventFired"});
     for (const QJsonObject& call : engine.calls) {
         EXPECT_NE(call["method"], "Browser.close");
         EXPECT_NE(call["sessionId"], "S9");
     }
+    program.reset();
     programChannel.reset();  // the program ends
     EXPECT_TRUE(waitUntil(pump, [&] {
         return engine.calls.back()["method"] == "Target.closeTarget" &&
