@@ -4,6 +4,7 @@
 #include "headless_browser.h"
 #include "page_scripts.h"
 #include "page_settle.h"
+#include "platform/event_pump.h"
 
 namespace quendrel::engine {
 
@@ -12,7 +13,6 @@ namespace {
 // The script looks at a few elements only; a page that takes longer to
 // answer holds its engine, and its dialog stays.
 constexpr int kConsentAnswerLimitMs = 2000;
-constexpr int kWaitSliceMs = 50;
 
 QString ConsentScript(const char* pass) {
     return QStringLiteral("(%1)(%2, '%3')")
@@ -28,7 +28,8 @@ ConsentOutcome Run(BrowserTab& tab, const char* pass) {
 void SettleBriefly(BrowserTab& tab) {
     PageSettle settle(tab, kPageQuietMs, kConsentSettleLimitMs);
     settle.start();
-    while (!settle.isDone()) tab.browser().events().waitForEvents(kWaitSliceMs);
+    // The settle's own limit ends it.
+    platform::WaitUntil(tab.browser().events(), [&settle] { return settle.isDone(); }, platform::kNoDeadline);
 }
 
 }  // namespace
